@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+// Writes text as a quoted JSON string literal, escaped exactly as cJSON's printer escapes string
+// items, so hand-written JSON and printed trees look alike. The result comes from malloc and is
+// released with free; a null pointer means the allocation failed. A null text gives "" without
+// quotation marks.
+extern "C" char* cJSON_EncodeString(const char* text);
+
+// Owner of a cJSON_EncodeString buffer.
+struct EncodedFree {
+    void operator()(char* p) const noexcept { std::free(p); }
+};
+using EncodedText = std::unique_ptr<char, EncodedFree>;
+
+namespace proto {
+
+// The text up to its first NUL byte as a JSON string literal; throws std::bad_alloc when the
+// buffer cannot be allocated.
+std::string encodedJsonString(const std::string& text);
+
+}  // namespace proto

@@ -1,0 +1,79 @@
+#include "common/ProtoConstants.h"
+
+namespace proto {
+
+const std::string METHOD_UNKNOWN = "UNKNOWN";
+const std::string METHOD_ECHO = "ECHO";
+const std::string METHOD_SQL = "SQL";
+const std::string METHOD_TERMINATE = "kaput";
+const std::string METHOD_ERROR = "ERROR";
+const std::string METHOD_GET_EXTEN = "GET_EXTEN";
+const std::string METHOD_GET_EXTENS = "GET_EXTENS";
+const std::string METHOD_CHANGE_EXTEN_PASS = "CHANGE_EXTEN_PASS";
+const std::string METHOD_GET_RECHARGE_HISTORY = "GET_RECHARGE_HISTORY";
+const std::string METHOD_GET_CALL_LOGS = "GET_CALL_LOGS";
+const std::string METHOD_GET_RATE = "GET_RATE";
+const std::string METHOD_LOGIN = "LOGIN";
+const std::string METHOD_GET_VERSION = "GET_VERSION";
+const std::string METHOD_GET_SETTINGS = "GET_SETTINGS";
+const std::string METHOD_SET_CURRENCY = "SET_CURRENCY";
+const std::string METHOD_UPDATE_EXTEN = "UPDATE_EXTEN";
+const std::string METHOD_CHARGE_EXTEN = "CHARGE_EXTEN";
+const std::string METHOD_CLEAR_EXTEN = "CLEAR_EXTEN";
+const std::string METHOD_GET_RATES = "GET_RATES";
+const std::string METHOD_GET_HELP = "GET_HELP";
+const std::string METHOD_GET_RATE_HISTORY = "GET_RATE_HISTORY";
+const std::string METHOD_ADD_RATE = "ADD_RATE";
+const std::string METHOD_UPDATE_RATE = "UPDATE_RATE";
+const std::string METHOD_ACTIVATE_RATE = "ACTIVATE_RATE";
+const std::string METHOD_DELETE_RATE = "DELETE_RATE";
+const std::string METHOD_GET_STATISTICS = "GET_STATISTICS";
+const std::string METHOD_DELETE_CALL_LOGS = "DELETE_CALL_LOGS";
+const std::string METHOD_DELETE_ALL_CALL_LOGS = "DELETE_ALL_CALL_LOGS";
+
+const std::string ITEM_REQUEST = "request";
+const std::string ITEM_RESPONSE = "response";
+const std::string ITEM_AUTH = "auth";
+const std::string ITEM_NAME = "name";
+const std::string ITEM_PASS = "pass";
+const std::string ITEM_ADMIN = "admin";
+const std::string ITEM_ARG = "arg";
+const std::string ITEM_VALUE = "value";
+const std::string ITEM_EXTEN = "exten";
+const std::string ITEM_NEWPASS = "new_pass";
+const std::string ITEM_HEADERS = "headers";
+const std::string ITEM_ROWS = "rows";
+const std::string ITEM_ERRCODE = "error_code";
+const std::string ITEM_ERRDESC = "error_description";
+const std::string ITEM_VERSION = "version";
+const std::string ITEM_BUILT_DATE = "built_date";
+const std::string ITEM_CURRENCY = "currency";
+const std::string ITEM_EXTEN_ARRAY = "exten_array";
+const std::string ITEM_EXTEN_ID = "exten_id";
+const std::string ITEM_BILL_STATUS = "bill_status";
+const std::string ITEM_LIMIT_CREDIT = "limit_credit";
+const std::string ITEM_PREPAID = "prepaid";
+const std::string ITEM_TOTAL_CHARGE = "total_charge";
+const std::string ITEM_BALANCE = "balance";
+const std::string ITEM_LANGUAGE = "language";
+const std::string ITEM_RATE_ID = "rate_id";
+const std::string ITEM_PREFIX = "prefix";
+const std::string ITEM_NUMBER_LEN = "number_length";
+const std::string ITEM_RATE = "rate";
+const std::string ITEM_BILL_UNIT = "bill_unit";
+const std::string ITEM_FROM_HOUR = "from_hour";
+const std::string ITEM_TO_HOUR = "to_hour";
+const std::string ITEM_INIT_COST = "init_cost";
+const std::string ITEM_INIT_TIME = "init_time";
+const std::string ITEM_EXTENSIONS = "extensions";
+const std::string ITEM_ACTIVE = "active";
+const std::string ITEM_ADMIN_NAME = "admin_name";
+const std::string ITEM_ADMIN_ID = "admin_id";
+const std::string ITEM_MONTHLY = "monthly";
+const std::string ITEM_FROM_DATE = "from_date";
+const std::string ITEM_TO_DATE = "to_date";
+const std::string ITEM_IDS = "ids";
+const std::string ITEM_FILTER_NAME = "filter_name";
+const std::string ITEM_FITLER_VALUE = "filter_value";
+
+}  // namespace proto

@@ -1,0 +1,7 @@
+#include "proto/BaseArg.h"
+
+namespace proto {
+
+BaseArg::~BaseArg() = default;
+
+}  // namespace proto
