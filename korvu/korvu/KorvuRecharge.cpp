@@ -1,0 +1,63 @@
+#include <string>
+
+#include "korvu/korvu/Korvu.h"
+
+namespace korvu {
+
+namespace {
+
+const std::string kRechargeHistoryHead =
+    " select id, exten_id, recharge_date, exten, pre_balance, charge  from recharge_history";
+const std::string kRechargeHistoryTail = " order by recharge_date desc ";
+
+std::string rechargeHistoryText(const std::string* exten, const std::string* fromDate,
+                                const std::string* toDate) {
+    std::list<std::string> conditions;
+    if (exten != nullptr) {
+        conditions.push_back(" exten = ? ");
+    }
+    if (fromDate != nullptr) {
+        conditions.push_back(" recharge_date >= ? ");
+    }
+    if (toDate != nullptr) {
+        conditions.push_back(" recharge_date <= ? ");
+    }
+    std::string text = kRechargeHistoryHead;
+    if (!conditions.empty()) {
+        text += " WHERE ";
+        const char* separator = "";
+        for (const std::string& condition : conditions) {
+            text += separator;
+            text += condition;
+            text += " ";
+            separator = " AND ";
+        }
+    }
+    return text + kRechargeHistoryTail;
+}
+
+}  // namespace
+
+std::unique_ptr<KorvuData> Korvu::getRechargeHistory(const Auth& auth, const std::string* exten,
+                                                     const std::string* fromDate,
+                                                     const std::string* toDate) const {
+    return runForExten(auth, exten, [&](db::Database& connection) {
+        const auto statement = db::prepare(connection, rechargeHistoryText(exten, fromDate, toDate));
+        int k = 1;
+        if (exten != nullptr) {
+            db::bindText(*statement, k++, *exten);
+        }
+        // The bounds are tested only after preparing, fromDate first.
+        if (fromDate != nullptr) {
+            checkDateFormatOrThrow(*fromDate);
+            db::bindText(*statement, k++, *fromDate);
+        }
+        if (toDate != nullptr) {
+            checkDateFormatOrThrow(*toDate);
+            db::bindText(*statement, k, *toDate);
+        }
+        return performSelect(*statement);
+    });
+}
+
+}  // namespace korvu

@@ -1,0 +1,104 @@
+#include "korvu/korvu/RateCollision.h"
+
+#include <algorithm>
+#include <climits>
+#include <functional>
+
+namespace korvu {
+
+namespace {
+
+const std::string dayStart = "00:00";
+const std::string dayEnd = "99:99";
+
+// A range passing midnight is split into "00:00" to its end and its start to "99:99". A stored
+// text sorting below "00:00" as the end (say "") or above "99:99" as the start (say "9:00") would
+// make a part pass midnight again and the split would never end, so such a part is bounded by the
+// text itself: the result is unchanged for every text the plain split ends on, HH:MM texts included,
+// and no part can pass midnight again.
+const std::string& partStart(const std::string& to) { return std::min(dayStart, to); }
+const std::string& partEnd(const std::string& from) { return std::max(dayEnd, from); }
+
+bool compatible(const std::string& f1, const std::string& t1, const std::string& f2, const std::string& t2) {
+    if (f2 > t2) {
+        return compatible(f1, t1, partStart(t2), t2) && compatible(f1, t1, f2, partEnd(f2));
+    }
+    if (f1 > t1) {
+        return compatible(partStart(t1), t1, f2, t2) && compatible(f1, partEnd(f1), f2, t2);
+    }
+    if (f1 <= f2 && f2 < t1) return false;  // the second range starts inside the first
+    if (t2 <= f1) return true;              // the second range ends before the first begins
+    return t2 > t1;                         // otherwise it must not end inside the first
+}
+
+bool sameKey(const RateRecord& a, const RateRecord& b) {
+    return a.numberLength == b.numberLength && a.prefix == b.prefix && a.extensions == b.extensions;
+}
+
+}  // namespace
+
+std::size_t rateKeyHash(const RateRecord& record) {
+    const std::hash<std::string> text;
+    std::size_t hash = text(record.prefix);
+    hash = hash * 1000003u ^ text(record.extensions);
+    return hash * 1000003u ^ static_cast<std::size_t>(static_cast<unsigned>(record.numberLength));
+}
+
+bool rateHoursCompatible(const std::string& fromHour1, const std::string& toHour1,
+                         const std::string& fromHour2, const std::string& toHour2) {
+    return compatible(fromHour1, toHour1, fromHour2, toHour2);
+}
+
+std::vector<std::string> splitExtensions(const std::string& extensions) {
+    std::vector<std::string> pieces;
+    std::string::size_type start = 0;
+    for (;;) {
+        const auto comma = extensions.find(',', start);
+        if (comma == std::string::npos) {
+            pieces.push_back(extensions.substr(start));
+            return pieces;
+        }
+        pieces.push_back(extensions.substr(start, comma - start));
+        start = comma + 1;
+    }
+}
+
+int countRateCollisions(const std::list<RateRecord>& records) {
+    return countRateCollisions(records, rateKeyHash);
+}
+
+int countRateCollisions(const std::list<RateRecord>& records, RateKeyHash keyHash) {
+    if (records.empty()) return -1;
+    // Only records with equal prefix, number length and extension can collide, so pairs are tested
+    // only among records of equal key hash. Sorting by (hash, list position) keeps list order inside
+    // each run, which decides which range is the first of a pair; unequal keys sharing a hash are
+    // skipped by the full key test.
+    struct Entry {
+        std::size_t hash;
+        std::size_t position;
+        const RateRecord* record;
+    };
+    std::vector<Entry> entries;
+    entries.reserve(records.size());
+    for (const auto& record : records) entries.push_back(Entry{keyHash(record), entries.size(), &record});
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        return a.hash != b.hash ? a.hash < b.hash : a.position < b.position;
+    });
+
+    long long count = 0;
+    for (std::size_t runStart = 0; runStart < entries.size();) {
+        std::size_t runEnd = runStart + 1;
+        while (runEnd < entries.size() && entries[runEnd].hash == entries[runStart].hash) ++runEnd;
+        for (std::size_t i = runStart; i < runEnd; ++i) {
+            const RateRecord& a = *entries[i].record;
+            for (std::size_t j = i + 1; j < runEnd; ++j) {
+                const RateRecord& b = *entries[j].record;
+                if (sameKey(a, b) && !compatible(a.fromHour, a.toHour, b.fromHour, b.toHour)) ++count;
+            }
+        }
+        runStart = runEnd;
+    }
+    return count > INT_MAX ? INT_MAX : static_cast<int>(count);
+}
+
+}  // namespace korvu
