@@ -1,5 +1,11 @@
 #include "proto/ArgItems.h"
 
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+
+#include "proto/Convert.h"
 #include "proto/ProtoException.h"
 
 namespace proto {
@@ -55,6 +61,130 @@ std::unique_ptr<std::string> optionalStringOrThrow(const RequestData& rd, const 
         return nullptr;
     }
     return std::make_unique<std::string>(stringValueOrThrow(*item, key));
+}
+
+namespace {
+
+// The converters' own refusal text, for values they would read but not hold.
+[[noreturn]] void refuseOutOfRange(const std::string& text, const char* ending) {
+    throw InvalidArgException("cannot convert '" + text + ending);
+}
+
+// The converters' text passed their form checks, so strtoll reads the same leading number they read.
+bool fitsLongLong(const std::string& text, long long& value) {
+    errno = 0;
+    value = std::strtoll(text.c_str(), nullptr, 10);
+    return errno != ERANGE;
+}
+
+}  // namespace
+
+int checkedToInt(const std::string& text) {
+    const int value = toInt(text);
+    long long wide = 0;
+    if (!fitsLongLong(text, wide) || wide < INT_MIN || wide > INT_MAX) {
+        refuseOutOfRange(text, "' to int");
+    }
+    return value;
+}
+
+long long checkedToLongLong(const std::string& text) {
+    const long long value = toLongLong(text);
+    long long wide = 0;
+    if (!fitsLongLong(text, wide)) {
+        refuseOutOfRange(text, "' to long long int");
+    }
+    return value;
+}
+
+double checkedToDouble(const std::string& text) {
+    const double value = toDouble(text);
+    if (std::isinf(std::strtod(text.c_str(), nullptr))) {
+        refuseOutOfRange(text, "' to double");
+    }
+    return value;
+}
+
+int requiredIntOrThrow(const RequestData& rd, const std::string& key, const std::string& absentWording) {
+    return checkedToInt(requiredStringOrThrow(rd, key, absentWording));
+}
+
+long long requiredLongLongOrThrow(const RequestData& rd, const std::string& key,
+                                  const std::string& absentWording) {
+    return checkedToLongLong(requiredStringOrThrow(rd, key, absentWording));
+}
+
+double requiredDoubleOrThrow(const RequestData& rd, const std::string& key,
+                             const std::string& absentWording) {
+    return checkedToDouble(requiredStringOrThrow(rd, key, absentWording));
+}
+
+std::unique_ptr<int> optionalIntOrThrow(const RequestData& rd, const std::string& key) {
+    const std::unique_ptr<std::string> text = optionalStringOrThrow(rd, key);
+    if (!text) {
+        return nullptr;
+    }
+    return std::make_unique<int>(checkedToInt(*text));
+}
+
+std::unique_ptr<int> nullableIntOrThrow(const RequestData& rd, const std::string& key,
+                                        const std::string& absentWording, const std::string& expected) {
+    const cJSON& item = requiredArgItemOrThrow(rd, key, absentWording);
+    if (cJSON_IsNull(&item)) {
+        return nullptr;
+    }
+    if (!cJSON_IsString(&item) || item.valuestring == nullptr) {
+        throw InvalidArgException(badTypeMessage(key, expected));
+    }
+    return std::make_unique<int>(checkedToInt(item.valuestring));
+}
+
+const cJSON& requiredArrayOrThrow(const RequestData& rd, const std::string& key,
+                                  const std::string& absentWording, const std::string& name) {
+    const cJSON& item = requiredArgItemOrThrow(rd, key, absentWording);
+    arrayOrThrow(item, name);
+    return item;
+}
+
+const cJSON& nonEmptyIdArrayOrThrow(const RequestData& rd, const IdListWords& words) {
+    const cJSON& array = requiredArrayOrThrow(rd, words.key, words.absent, words.name);
+    if (cJSON_GetArraySize(&array) == 0) {
+        throw InvalidArgException(words.empty);
+    }
+    return array;
+}
+
+void readIdsOrThrow(const cJSON& array, const std::string& notStringMessage, std::list<long long>& ids) {
+    ids.clear();
+    // Walked as a chain: indexing each element again would cost quadratic time on long lists.
+    const cJSON* const list = &array;
+    const cJSON* element = nullptr;
+    cJSON_ArrayForEach(element, list) {
+        if (!cJSON_IsString(element) || element->valuestring == nullptr) {
+            throw InvalidArgException(notStringMessage);
+        }
+        ids.push_back(checkedToLongLong(element->valuestring));
+    }
+}
+
+void idListOrThrow(const RequestData& rd, const IdListWords& words, std::list<long long>& ids) {
+    readIdsOrThrow(nonEmptyIdArrayOrThrow(rd, words), words.notString, ids);
+}
+
+std::string joinedStringsOrThrow(const cJSON& array, const std::string& notStringMessage) {
+    std::string joined;
+    const cJSON* const list = &array;
+    const cJSON* element = nullptr;
+    cJSON_ArrayForEach(element, list) {
+        if (!cJSON_IsString(element) || element->valuestring == nullptr) {
+            throw InvalidArgException(notStringMessage);
+        }
+        joined += element->valuestring;
+        if (element->next != nullptr) {
+            joined += ',';
+        }
+    }
+    return joined;
 }
 
 }  // namespace proto

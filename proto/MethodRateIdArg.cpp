@@ -7,7 +7,7 @@
 namespace proto {
 
 void MethodRateIdArg::prepare(const RequestData& rd, MethodRateIdArg& arg) {
-    arg.rateId = toLongLong(requiredStringOrThrow(rd, ITEM_RATE_ID, "rate_id"));
+    arg.rateId = requiredLongLongOrThrow(rd, ITEM_RATE_ID, "rate_id");
 }
 
 }  // namespace proto

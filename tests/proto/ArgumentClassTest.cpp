@@ -98,6 +98,11 @@ TEST(RateIdArgument, StringIsConvertedToLongLong) {
                                           "{\"rate_id\":17}");
     expectRefused<proto::MethodRateIdArg>("cannot convert '1.5' to long long int", "{\"rate_id\":\"1.5\"}");
     expectRefused<proto::MethodRateIdArg>("cannot convert '' to long long int", "{\"rate_id\":\"\"}");
+    // Beyond 64 bits the standard conversion would clamp to another rate's id.
+    expectRefused<proto::MethodRateIdArg>("cannot convert '9223372036854775808' to long long int",
+                                          "{\"rate_id\":\"9223372036854775808\"}");
+    EXPECT_EQ(9223372036854775807LL,
+              prepared<proto::MethodRateIdArg>("{\"rate_id\":\"9223372036854775807\"}").rateId);
 }
 
 TEST(RateIdArgument, FailedConversionStoresNothing) {
