@@ -1,0 +1,155 @@
+#include "PelbrinSrv/HttpServer.h"
+
+#include <log4cplus/loggingmacros.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+log4cplus::Logger HttpServer::logger = log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("HttpServer"));
+
+namespace {
+
+const char REQUEST_FIELD[] = "request";
+const char NOT_FOUND_TEXT[] = "URL could not be found";
+const char NOT_ALLOWED_TEXT[] = "Method not allowed";
+const char CONTENT_TYPE[] = "text/plain;charset=utf-8";
+const size_t POST_BUFFER_SIZE = 1024;
+const size_t LOG_BUFFER_SIZE = 10000;
+
+struct PostProcessorDelete {
+    void operator()(MHD_PostProcessor* p) const noexcept { MHD_destroy_post_processor(p); }
+};
+struct MhdResponseDelete {
+    void operator()(MHD_Response* r) const noexcept { MHD_destroy_response(r); }
+};
+using PostProcessorPtr = std::unique_ptr<MHD_PostProcessor, PostProcessorDelete>;
+using MhdResponsePtr = std::unique_ptr<MHD_Response, MhdResponseDelete>;
+
+// Lives in the connection's pointer from the first call of a POST request to its completion notice.
+struct ConnectionContext {
+    std::string body;
+    PostProcessorPtr postProcessor;
+    bool tooLarge = false;
+};
+
+void requestCompletedCallback(void*, MHD_Connection*, void** conCls, MHD_RequestTerminationCode) noexcept {
+    std::unique_ptr<ConnectionContext> context(static_cast<ConnectionContext*>(*conCls));
+    *conCls = nullptr;
+}
+
+MHD_Result reply(MHD_Connection* connection, unsigned status, const std::string& text) {
+    MhdResponsePtr response(
+        MHD_create_response_from_buffer(text.size(), const_cast<char*>(text.data()), MHD_RESPMEM_MUST_COPY));
+    if (!response ||
+        MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONTENT_TYPE, CONTENT_TYPE) != MHD_YES ||
+        MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONNECTION, "close") != MHD_YES) {
+        return MHD_NO;
+    }
+    return MHD_queue_response(connection, status, response.get());
+}
+
+}  // namespace
+
+HttpServer::~HttpServer() = default;
+
+bool HttpServer::start() {
+    // The library wants its own polling thread beside the thread per connection (MHD_USE_ERROR_LOG is the
+    // current name of MHD_USE_DEBUG).
+    const unsigned flags =
+        MHD_USE_ERROR_LOG | MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD;
+    // The logger comes first: the library reports options given before it on standard error.
+    daemon = MHD_start_daemon(
+        flags, port, nullptr, nullptr, &HttpServer::accessHandlerCallback, this, MHD_OPTION_EXTERNAL_LOGGER,
+        static_cast<MHD_LogCallback>(&HttpServer::externalLoggerCallback), nullptr,
+        MHD_OPTION_CONNECTION_LIMIT, static_cast<unsigned>(connectionLimit), MHD_OPTION_NOTIFY_COMPLETED,
+        static_cast<MHD_RequestCompletedCallback>(&requestCompletedCallback), nullptr,
+        MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned>(connectionTimeout), MHD_OPTION_END);
+    return daemon != nullptr;
+}
+
+void HttpServer::stop() {
+    if (daemon != nullptr) {
+        MHD_stop_daemon(daemon);
+        daemon = nullptr;
+    }
+}
+
+std::string HttpServer::normalizePath(std::string path) {
+    for (auto at = path.find("//"); at != std::string::npos; at = path.find("//")) {
+        path.replace(at, 2, "/");
+    }
+    if (path.size() > 2 && path.back() == '/') {
+        path.pop_back();
+    }
+    return path;
+}
+
+MHD_Result HttpServer::accessHandlerCallback(void* cls, MHD_Connection* connection, const char* url,
+                                             const char* method, const char*, const char* uploadData,
+                                             size_t* uploadDataSize, void** conCls) noexcept {
+    const HttpServer& server = *static_cast<const HttpServer*>(cls);
+    const bool post = std::strcmp(method, MHD_HTTP_METHOD_POST) == 0;
+
+    if (post && *conCls == nullptr) {
+        std::unique_ptr<ConnectionContext> context(new (std::nothrow) ConnectionContext());
+        if (!context) return MHD_NO;
+        // The library makes a post processor only for form-encoded and multipart bodies.
+        context->postProcessor.reset(MHD_create_post_processor(
+            connection, POST_BUFFER_SIZE, &HttpServer::iteratePostCallback, context.get()));
+        if (!context->postProcessor) {
+            LOG4CPLUS_ERROR(logger, "error creating post processor");
+            return MHD_NO;
+        }
+        *conCls = context.release();  // requestCompletedCallback takes it back
+        return MHD_YES;
+    }
+    if (std::strcmp(method, MHD_HTTP_METHOD_GET) == 0) {
+        const char* value = MHD_lookup_connection_value(connection, MHD_GET_ARGUMENT_KIND, REQUEST_FIELD);
+        return server.answer(connection, url, value != nullptr ? value : "");
+    }
+    if (post) {
+        ConnectionContext& context = *static_cast<ConnectionContext*>(*conCls);
+        if (*uploadDataSize != 0) {
+            MHD_post_process(context.postProcessor.get(), uploadData, *uploadDataSize);
+            *uploadDataSize = 0;
+            return context.tooLarge ? MHD_NO : MHD_YES;  // MHD_NO closes the connection unanswered
+        }
+        return server.answer(connection, url, context.body);
+    }
+    return reply(connection, MHD_HTTP_METHOD_NOT_ALLOWED, NOT_ALLOWED_TEXT);
+}
+
+MHD_Result HttpServer::iteratePostCallback(void* cls, MHD_ValueKind, const char* key, const char*,
+                                           const char*, const char*, const char* data, uint64_t,
+                                           size_t size) noexcept {
+    // An empty piece (a field without a value) carries nothing; stopping here would lose a later field.
+    if (size == 0) return MHD_YES;
+    ConnectionContext& context = *static_cast<ConnectionContext*>(cls);
+    if (key == nullptr || std::strcmp(key, REQUEST_FIELD) != 0) return MHD_YES;
+    // Checked before appending, so the text never outgrows the limit.
+    if (size > kMaxRequestSize - context.body.size()) {
+        LOG4CPLUS_ERROR(logger, "request too large");
+        context.tooLarge = true;
+        return MHD_NO;
+    }
+    context.body.append(data, size);
+    return MHD_YES;
+}
+
+void HttpServer::externalLoggerCallback(void*, const char* format, va_list ap) noexcept {
+    if (!logger.isEnabledFor(log4cplus::DEBUG_LOG_LEVEL)) return;
+    char text[LOG_BUFFER_SIZE] = {};
+    std::vsnprintf(text, sizeof text, format, ap);
+    LOG4CPLUS_DEBUG(logger, text);
+}
+
+MHD_Result HttpServer::answer(MHD_Connection* connection, const char* url, const std::string& text) const {
+    // The text is collected before the path is looked at.
+    const std::string path = normalizePath(url != nullptr ? url : "");
+    if (canHandleUrlPath(path)) {
+        return reply(connection, MHD_HTTP_OK, processRequest(text));
+    }
+    return reply(connection, MHD_HTTP_NOT_FOUND, NOT_FOUND_TEXT);
+}

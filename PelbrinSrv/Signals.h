@@ -1,0 +1,19 @@
+#pragma once
+
+// Takes the process's asynchronous signals 1 to 30 away from every thread and handles them one at a time on
+// a thread of its own, where logging is safe: SIGINT and SIGTERM ask for a stop, SIGPIPE is only logged, any
+// other ends the process with status 1. Faults (SIGILL, SIGTRAP, SIGBUS, SIGFPE, SIGSEGV) keep their default
+// action, so a crash still crashes.
+class SignalThread {
+public:
+    // Call on the main thread before it starts any thread of its own: they inherit the blocked signals.
+    SignalThread();
+    // Handling ends here; the waiting thread stays blocked until the process ends (see Signals.cpp).
+    ~SignalThread();
+
+    SignalThread(const SignalThread&) = delete;
+    SignalThread& operator=(const SignalThread&) = delete;
+};
+
+// True once SIGINT or SIGTERM arrived.
+bool stopRequested();
