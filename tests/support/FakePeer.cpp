@@ -1,7 +1,6 @@
 #include "tests/support/FakePeer.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -13,91 +12,59 @@
 
 namespace testsupport {
 
+namespace {
+
+// A TCP socket bound to 127.0.0.1 on a free port; a listening one does not block.
+int loopbackSocket(bool listening, unsigned short& port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | (listening ? SOCK_NONBLOCK : 0), 0);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    socklen_t length = sizeof address;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+        (listening && ::listen(fd, 16) != 0)) {
+        throw std::runtime_error(std::string("no loopback socket: ") + std::strerror(errno));
+    }
+    port = ntohs(address.sin_port);
+    return fd;
+}
+
+// Accepted sockets block, so one send takes the whole text.
+bool sendAll(int fd, const std::string& bytes) {
+    return ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+}
+
+}  // namespace
+
 const std::string FakePeer::kGreeting = "Asterisk Call Manager/1.1\r\n";
 const std::string FakePeer::kSuccessAnswer =
     "Response: Success\r\nActionID: 1\r\nMessage: Authentication accepted\r\n\r\n";
 const std::string FakePeer::kErrorAnswer =
     "Response: Error\r\nActionID: 1\r\nMessage: Authentication failed\r\n\r\n";
-namespace {
-const char kGarbage[] = "\x01\xff\x00 R3sp0nse:\tSucc\x7f\r\n";
-}
-const std::string FakePeer::kGarbageAnswer(kGarbage, sizeof kGarbage - 1);
+const std::string FakePeer::kGarbageAnswer("\x01\xff\x00 R3sp0nse:\tSucc\x7f\r\n", 21);
 const std::string FakePeer::kOverlongLine(200, 'A');
 
-namespace {
-
-std::runtime_error systemError(const std::string& what) {
-    return std::runtime_error("FakePeer: " + what + ": " + std::strerror(errno));
-}
-
-unsigned short boundPort(int fd) {
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
-    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        throw systemError("getsockname");
-    return ntohs(address.sin_port);
-}
-
-int loopbackSocket(int extraFlags) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | extraFlags, 0);
-    if (fd < 0) throw systemError("socket");
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;  // the kernel picks a free port
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        const int error = errno;
-        ::close(fd);
-        errno = error;
-        throw systemError("bind");
-    }
-    return fd;
-}
-
-}  // namespace
-
-struct FakePeer::Session {
-    explicit Session(int socket) : fd(socket) {}
-    int fd;
-    std::string received;  // guarded by mMutex
-    bool done = false;     // guarded by mMutex
-};
-
 FakePeer::FakePeer() : FakePeer(Script()) {}
-
-FakePeer::FakePeer(Behaviour behaviour)
-    : FakePeer([behaviour] {
-          Script script;
-          script.behaviour = behaviour;
-          return script;
-      }()) {}
-
-FakePeer::FakePeer(Script script) : mScript(std::move(script)) {
-    mListenFd = loopbackSocket(SOCK_NONBLOCK);
-    if (::listen(mListenFd, 16) != 0 || ::pipe2(mStopPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        const std::runtime_error error = systemError("listen");
-        ::close(mListenFd);
-        throw error;
-    }
-    mPort = boundPort(mListenFd);
-    mAcceptor = std::thread(&FakePeer::acceptLoop, this);
+FakePeer::FakePeer(Behaviour behaviour) : FakePeer(Script(behaviour)) {}
+FakePeer::FakePeer(Script script) : mScript(std::move(script)), mListenFd(loopbackSocket(true, mPort)) {
+    mAcceptor = std::thread([this] {
+        pollfd listener{mListenFd, POLLIN, 0};
+        do ::poll(&listener, 1, -1);
+        while (acceptPending());
+    });
 }
 
 FakePeer::~FakePeer() {
-    // The byte is never read: the pipe stays readable and wakes every poll below for good.
-    const char stop = 's';
-    while (::write(mStopPipe[1], &stop, 1) < 0 && errno == EINTR) {
+    {
+        // Shutting the sockets down wakes the acceptor and every session's read for good.
+        const std::lock_guard<std::mutex> lock(mMutex);
+        ::shutdown(mListenFd, SHUT_RDWR);
+        for (Session& session : mSessions) {
+            if (!session.done) ::shutdown(session.fd, SHUT_RDWR);
+        }
     }
     mAcceptor.join();
-    std::vector<std::thread> threads;
-    {
-        const std::lock_guard<std::mutex> lock(mMutex);
-        threads.swap(mSessionThreads);
-    }
-    for (auto& thread : threads) thread.join();
+    for (std::thread& thread : mThreads) thread.join();
     ::close(mListenFd);
-    ::close(mStopPipe[0]);
-    ::close(mStopPipe[1]);
 }
 
 std::size_t FakePeer::connectionCount() {
@@ -110,108 +77,57 @@ std::string FakePeer::received(std::size_t connection) {
     acceptPending();
     std::unique_lock<std::mutex> lock(mMutex);
     mSessionDone.wait_for(lock, mScript.readTimeout + std::chrono::seconds(2),
-                          [&] { return connection < mSessions.size() && mSessions[connection]->done; });
-    return connection < mSessions.size() ? mSessions[connection]->received : std::string();
+                          [&] { return connection < mSessions.size() && mSessions[connection].done; });
+    return connection < mSessions.size() ? mSessions[connection].received : std::string();
 }
 
-void FakePeer::acceptLoop() {
-    for (;;) {
-        pollfd fds[2] = {{mListenFd, POLLIN, 0}, {mStopPipe[0], POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
-            if (errno == EINTR) continue;
-            return;
-        }
-        if (fds[1].revents != 0) return;
-        acceptPending();
-    }
-}
-
-void FakePeer::acceptPending() {
+// Accepts what the kernel has completed; false once the listener is shut down.
+bool FakePeer::acceptPending() {
     const std::lock_guard<std::mutex> lock(mMutex);
     for (;;) {
         const int fd = ::accept4(mListenFd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) {
-            if (errno == EINTR || errno == ECONNABORTED) continue;
-            return;  // EAGAIN: nothing more is waiting
-        }
-        mSessions.push_back(std::make_unique<Session>(fd));
-        Session& session = *mSessions.back();
-        mSessionThreads.emplace_back([this, &session] { serve(session); });
+        if (fd < 0) return errno != EINVAL;  // EAGAIN: nothing more is waiting
+        Session& session = mSessions.emplace_back(Session{fd, {}, false});
+        mThreads.emplace_back([this, &session] { serve(session); });
     }
 }
 
-bool FakePeer::sendAll(int fd, const std::string& bytes) const {
-    std::size_t sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        sent += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-FakePeer::ReadEnd FakePeer::readInto(Session& session, std::chrono::milliseconds timeout,
-                                     const std::string* until) {
+// Records what arrives until the request is complete (when asked), the client closes or the timeout runs
+// out; true only for a complete request.
+bool FakePeer::record(Session& session, std::chrono::milliseconds timeout, bool untilRequest) {
+    const timeval limit{timeout.count() / 1000, timeout.count() % 1000 * 1000};
+    ::setsockopt(session.fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    char buffer[512];
     for (;;) {
-        pollfd fds[2] = {{session.fd, POLLIN, 0}, {mStopPipe[0], POLLIN, 0}};
-        const int ready = ::poll(fds, 2, static_cast<int>(timeout.count()));
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) return ReadEnd::TimedOut;
-        if (fds[1].revents != 0) return ReadEnd::Stopped;
-        char buffer[512];
         const ssize_t n = ::recv(session.fd, buffer, sizeof buffer, 0);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return ReadEnd::Closed;  // a reset counts as closed too
+        if (n <= 0) return false;  // closed, reset or timed out
         const std::lock_guard<std::mutex> lock(mMutex);
         session.received.append(buffer, static_cast<std::size_t>(n));
-        if (until != nullptr && session.received.find(*until) != std::string::npos) return ReadEnd::Request;
+        if (untilRequest && session.received.find(mScript.requestEnd) != std::string::npos) return true;
     }
 }
 
 void FakePeer::serve(Session& session) {
-    const int fd = session.fd;
-    bool talking = mScript.greeting.empty() || sendAll(fd, mScript.greeting);
-    if (talking && mScript.behaviour == Behaviour::CloseAfterGreeting) {
-        // End of stream without a reset, so the client meets a clean close on its next read.
-        ::shutdown(fd, SHUT_WR);
-    } else if (talking) {
-        talking = readInto(session, mScript.readTimeout, &mScript.requestEnd) == ReadEnd::Request;
-        if (talking) {
-            switch (mScript.behaviour) {
-                case Behaviour::Answer:
-                    talking = sendAll(fd, mScript.answer);
-                    break;
-                case Behaviour::OverlongLine:
-                    talking = sendAll(fd, kOverlongLine);
-                    break;
-                case Behaviour::AnswerGarbage:
-                    talking = sendAll(fd, kGarbageAnswer);
-                    break;
-                case Behaviour::NeverAnswer:
-                case Behaviour::CloseAfterGreeting:
-                    break;
-            }
-        }
+    const Behaviour behaviour = mScript.behaviour;
+    const std::string& answer = behaviour == Behaviour::Answer          ? mScript.answer
+                                : behaviour == Behaviour::OverlongLine  ? kOverlongLine
+                                : behaviour == Behaviour::AnswerGarbage ? kGarbageAnswer
+                                                                        : std::string();
+    // CloseAfterGreeting ends the stream cleanly, without a reset. Whatever the client sends after its
+    // request (it should send nothing) is recorded too.
+    if (sendAll(session.fd, mScript.greeting) &&
+        (behaviour == Behaviour::CloseAfterGreeting
+             ? ::shutdown(session.fd, SHUT_WR) == 0
+             : record(session, mScript.readTimeout, true) && sendAll(session.fd, answer))) {
+        record(session, behaviour == Behaviour::NeverAnswer ? mScript.holdLimit : mScript.readTimeout, false);
     }
-    if (talking) {
-        // Anything the client sends beyond the request (it should send nothing) is recorded too.
-        const auto wait =
-            mScript.behaviour == Behaviour::NeverAnswer ? mScript.holdLimit : mScript.readTimeout;
-        readInto(session, wait, nullptr);
-    }
-    ::close(fd);
-    {
-        const std::lock_guard<std::mutex> lock(mMutex);
-        session.done = true;
-    }
+    const std::lock_guard<std::mutex> lock(mMutex);
+    ::close(session.fd);
+    session.done = true;
     mSessionDone.notify_all();
 }
 
-RefusingPort::RefusingPort() : mFd(loopbackSocket(0)), mPort(boundPort(mFd)) {}
-
+RefusingPort::RefusingPort() : mFd(loopbackSocket(false, mPort)) {}
 RefusingPort::~RefusingPort() { ::close(mFd); }
 
 }  // namespace testsupport

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
-#include <memory>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -11,31 +11,24 @@
 
 namespace testsupport {
 
-// A loopback TCP stand-in for the Asterisk manager interface. It listens on 127.0.0.1 on a port the
-// kernel picks and serves every connection from a thread of its own, following one script: send the
-// greeting, read the client's request, answer (or misbehave), then keep reading until the client
-// closes. Every byte received is recorded. Reads time out, so a client that never closes or never
-// sends costs a bounded wait instead of hanging the test.
+// A loopback TCP stand-in for the Asterisk manager interface on a port the kernel picks. A thread per
+// connection follows the script: greeting, read the request, answer (or misbehave), then record whatever
+// else arrives until the client closes. Reads time out, so a broken client cannot hang a test.
 class FakePeer {
 public:
-    enum class Behaviour {
-        Answer,              // greeting, request, the script's answer
-        CloseAfterGreeting,  // greeting, then end of stream (what the client still sends is recorded)
-        OverlongLine,        // greeting, request, then kOverlongLine: 200 bytes without a line end
-        NeverAnswer,         // greeting, request, then silence until the client closes (or holdLimit)
-        AnswerGarbage,       // greeting, request, then kGarbageAnswer
-    };
-
+    // After the greeting: Answer sends the script's answer, CloseAfterGreeting ends the stream at once,
+    // OverlongLine sends kOverlongLine, NeverAnswer stays silent until the client closes (or holdLimit runs
+    // out), AnswerGarbage sends kGarbageAnswer.
+    enum class Behaviour { Answer, CloseAfterGreeting, OverlongLine, NeverAnswer, AnswerGarbage };
     struct Script {
-        Script() {}
+        explicit Script(Behaviour b = Behaviour::Answer) : behaviour(b) {}
         std::string greeting = kGreeting;  // empty: no greeting is sent
         std::string answer = kSuccessAnswer;
-        Behaviour behaviour = Behaviour::Answer;
+        Behaviour behaviour;
         std::string requestEnd = "\r\n\r\n";  // the request is complete once this has arrived
         std::chrono::milliseconds readTimeout{5000};
-        std::chrono::milliseconds holdLimit{30000};  // NeverAnswer gives up after this
+        std::chrono::milliseconds holdLimit{30000};
     };
-
     static const std::string kGreeting;       // "Asterisk Call Manager/1.1\r\n"
     static const std::string kSuccessAnswer;  // starts with "Response: Success\r\n"
     static const std::string kErrorAnswer;    // starts with "Response: Error\r\n"
@@ -45,57 +38,47 @@ public:
     FakePeer();
     explicit FakePeer(Behaviour behaviour);
     explicit FakePeer(Script script);
-    ~FakePeer();
-
-    FakePeer(const FakePeer&) = delete;
-    FakePeer& operator=(const FakePeer&) = delete;
+    ~FakePeer();  // its mutex and threads already forbid copies
 
     unsigned short port() const { return mPort; }
-
-    // Connections accepted so far; accepts first whatever the kernel has already completed, so a
-    // connection made before the call is always counted.
+    // Connections accepted so far; one the kernel completed before the call is always counted.
     std::size_t connectionCount();
-
-    // Bytes received on the given connection (in accept order), once the peer is done with it; waits
-    // for that (bounded by readTimeout and a margin) and returns what arrived so far otherwise.
+    // Every byte received on one connection (in accept order), once the peer is done with it or
+    // readTimeout and a margin have passed.
     std::string received(std::size_t connection = 0);
 
 private:
-    struct Session;
-
-    void acceptLoop();
-    void acceptPending();
+    struct Session {
+        int fd;
+        std::string received;  // guarded by mMutex, as is done
+        bool done;
+    };
+    bool acceptPending();
     void serve(Session& session);
-    bool sendAll(int fd, const std::string& bytes) const;
-    enum class ReadEnd { Request, Closed, TimedOut, Stopped };
-    ReadEnd readInto(Session& session, std::chrono::milliseconds timeout, const std::string* until);
+    bool record(Session& session, std::chrono::milliseconds timeout, bool untilRequest);
 
     const Script mScript;
+    unsigned short mPort = 0;  // before the socket, whose initialiser fills it in
     int mListenFd = -1;
-    int mStopPipe[2] = {-1, -1};
-    unsigned short mPort = 0;
-
     std::mutex mMutex;
     std::condition_variable mSessionDone;
-    std::vector<std::unique_ptr<Session>> mSessions;
-    std::vector<std::thread> mSessionThreads;
+    std::deque<Session> mSessions;  // a deque keeps each serving thread's reference valid
+    std::vector<std::thread> mThreads;
     std::thread mAcceptor;
 };
 
-// A loopback port that refuses every connection: bound but never listening, held for the object's
-// lifetime so no one else takes it.
+// A loopback port that refuses every connection: bound, never listening, held so no one else takes it.
 class RefusingPort {
 public:
     RefusingPort();
     ~RefusingPort();
     RefusingPort(const RefusingPort&) = delete;
     RefusingPort& operator=(const RefusingPort&) = delete;
-
     unsigned short port() const { return mPort; }
 
 private:
+    unsigned short mPort = 0;  // before the socket, whose initialiser fills it in
     int mFd = -1;
-    unsigned short mPort = 0;
 };
 
 }  // namespace testsupport

@@ -15,42 +15,38 @@ namespace testsupport {
 
 namespace {
 
-struct SqliteClose {
-    void operator()(sqlite3* h) const noexcept { sqlite3_close(h); }
-};
-struct StmtFinalize {
-    void operator()(sqlite3_stmt* s) const noexcept { sqlite3_finalize(s); }
-};
-using Connection = std::unique_ptr<sqlite3, SqliteClose>;
-using Statement = std::unique_ptr<sqlite3_stmt, StmtFinalize>;
+using Connection = std::unique_ptr<sqlite3, decltype(&sqlite3_close)>;
 
-constexpr int kBusyTimeoutMs = 30000;
-
-std::string uniquePath() {
-    static std::atomic<unsigned> counter{0};
-    return testing::TempDir() + "pelbrin-test-" + std::to_string(::getpid()) + "-" +
-           std::to_string(counter++) + ".db";
+[[noreturn]] void fail(sqlite3* connection, const std::string& sql) {
+    throw std::runtime_error("SQL failed: " + std::string(sqlite3_errmsg(connection)) + "\n  in: " + sql);
 }
 
-Connection open(const std::string& path, int flags) {
+// Runs every statement of the text on a connection of its own and returns the rows they give.
+Rows run(const std::string& path, const std::string& sql, int flags) {
     sqlite3* handle = nullptr;
-    const int rc = sqlite3_open_v2(path.c_str(), &handle, flags, nullptr);
-    Connection connection(handle);  // owned before the result is looked at: a failed open still allocates
-    if (rc != SQLITE_OK) {
-        throw std::runtime_error("cannot open " + path + ": " +
-                                 (handle ? sqlite3_errmsg(handle) : sqlite3_errstr(rc)));
+    const int opened = sqlite3_open_v2(path.c_str(), &handle, flags, nullptr);
+    const Connection connection(handle, sqlite3_close);  // a failed open still allocates a handle
+    if (opened != SQLITE_OK) fail(handle, "open " + path);
+    sqlite3_busy_timeout(handle, 30000);  // the code under test may hold a lock for a moment
+    Rows rows;
+    for (const char* next = sql.c_str(); *next != '\0';) {
+        sqlite3_stmt* raw = nullptr;
+        const int prepared = sqlite3_prepare_v2(handle, next, -1, &raw, &next);
+        // Declared after its connection, so finalized first.
+        const std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)> statement(raw, sqlite3_finalize);
+        if (prepared != SQLITE_OK) fail(handle, sql);
+        int step = SQLITE_DONE;
+        while (raw != nullptr && (step = sqlite3_step(raw)) == SQLITE_ROW) {
+            Row& row = rows.emplace_back();
+            for (int i = 0; i < sqlite3_column_count(raw); ++i) {
+                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(raw, i));
+                const auto size = static_cast<std::size_t>(sqlite3_column_bytes(raw, i));
+                row.push_back(text ? std::optional<std::string>(std::string(text, size)) : std::nullopt);
+            }
+        }
+        if (step != SQLITE_DONE) fail(handle, sql);
     }
-    sqlite3_busy_timeout(connection.get(), kBusyTimeoutMs);
-    return connection;
-}
-
-void execOn(sqlite3* connection, const std::string& sql) {
-    char* error = nullptr;
-    if (sqlite3_exec(connection, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-        const std::string message = error ? error : sqlite3_errmsg(connection);
-        sqlite3_free(error);
-        throw std::runtime_error("SQL failed: " + message + "\n  in: " + sql);
-    }
+    return rows;
 }
 
 }  // namespace
@@ -65,59 +61,24 @@ std::string readFile(const std::string& path) {
     return text.str();
 }
 
-TempDatabase::TempDatabase(bool seeded) : mPath(uniquePath()) {
+TempDatabase::TempDatabase(bool seeded) {
+    static std::atomic<unsigned> counter{0};
+    mPath = testing::TempDir() + "pelbrin-test-" + std::to_string(::getpid()) + "-" +
+            std::to_string(counter++) + ".db";
     std::remove(mPath.c_str());
-    const std::string schema = readFile(testDataDir() + "schema.sql");
-    const std::string seed = seeded ? readFile(testDataDir() + "seed.sql") : std::string();
-    const Connection connection = open(mPath, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     // One transaction without syncing: the file is thrown away anyway, and tests build many.
-    execOn(connection.get(), "PRAGMA synchronous = OFF; BEGIN");
-    execOn(connection.get(), schema);
-    if (seeded) execOn(connection.get(), seed);
-    execOn(connection.get(), "COMMIT");
+    run(mPath,
+        "PRAGMA synchronous = OFF; BEGIN;\n" + readFile(testDataDir() + "schema.sql") +
+            (seeded ? readFile(testDataDir() + "seed.sql") : "") + "\nCOMMIT",
+        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
 }
 
 TempDatabase::~TempDatabase() {
     for (const char* suffix : {"", "-journal", "-wal", "-shm"}) std::remove((mPath + suffix).c_str());
 }
 
-void TempDatabase::exec(const std::string& sql) const {
-    const Connection connection = open(mPath, SQLITE_OPEN_READWRITE);
-    execOn(connection.get(), sql);
-}
-
-Rows TempDatabase::query(const std::string& sql) const {
-    const Connection connection = open(mPath, SQLITE_OPEN_READONLY);
-    sqlite3_stmt* raw = nullptr;
-    const int rc = sqlite3_prepare_v2(connection.get(), sql.c_str(), -1, &raw, nullptr);
-    const Statement statement(raw);
-    if (rc != SQLITE_OK) {
-        throw std::runtime_error("SQL failed: " + std::string(sqlite3_errmsg(connection.get())) +
-                                 "\n  in: " + sql);
-    }
-    Rows rows;
-    const int columns = sqlite3_column_count(statement.get());
-    for (;;) {
-        const int step = sqlite3_step(statement.get());
-        if (step == SQLITE_DONE) return rows;
-        if (step != SQLITE_ROW) {
-            throw std::runtime_error("SQL failed: " + std::string(sqlite3_errmsg(connection.get())) +
-                                     "\n  in: " + sql);
-        }
-        Row row;
-        for (int i = 0; i < columns; ++i) {
-            const unsigned char* text = sqlite3_column_text(statement.get(), i);
-            if (text == nullptr) {
-                row.emplace_back(std::nullopt);
-            } else {
-                row.emplace_back(
-                    std::string(reinterpret_cast<const char*>(text),
-                                static_cast<std::size_t>(sqlite3_column_bytes(statement.get(), i))));
-            }
-        }
-        rows.push_back(std::move(row));
-    }
-}
+void TempDatabase::exec(const std::string& sql) const { run(mPath, sql, SQLITE_OPEN_READWRITE); }
+Rows TempDatabase::query(const std::string& sql) const { return run(mPath, sql, SQLITE_OPEN_READONLY); }
 
 std::optional<std::string> TempDatabase::queryOne(const std::string& sql) const {
     const Rows rows = query(sql);

@@ -12,30 +12,23 @@ using Rows = std::vector<Row>;
 
 // Directory of schema.sql and seed.sql, ending in '/'.
 std::string testDataDir();
-
 // The whole content of a file; throws std::runtime_error when it cannot be read.
 std::string readFile(const std::string& path);
 
-// A database file of its own, built from the exchange's schema (and, by default, the seed rows)
-// through a connection of its own, removed again on destruction. Every call below opens and closes
-// a separate connection, so the code under test never shares one with the test.
+// A database file of its own, built from the exchange's schema (and by default the seed rows), removed on
+// destruction. Each call opens a connection of its own, so the code under test never shares one; failures
+// throw std::runtime_error with SQLite's message.
 class TempDatabase {
 public:
     explicit TempDatabase(bool seeded = true);
     ~TempDatabase();
-
     TempDatabase(const TempDatabase&) = delete;
     TempDatabase& operator=(const TempDatabase&) = delete;
 
     const std::string& path() const { return mPath; }
-
-    // Runs one or more statements; throws std::runtime_error with SQLite's message on failure.
-    void exec(const std::string& sql) const;
-
-    // Runs one statement read-only and returns every row; throws std::runtime_error on failure.
-    Rows query(const std::string& sql) const;
-
-    // First column of the first row; throws std::runtime_error when no row comes back.
+    void exec(const std::string& sql) const;   // one or more statements
+    Rows query(const std::string& sql) const;  // read-only; every row
+    // First column of the first row; throws when no row comes back.
     std::optional<std::string> queryOne(const std::string& sql) const;
 
 private:
