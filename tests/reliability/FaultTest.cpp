@@ -1,0 +1,144 @@
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+
+#include "tests/reliability/Harness.h"
+#include "tests/support/FakePeer.h"
+
+namespace reliability {
+namespace {
+
+const std::string SETTINGS = request("GET_SETTINGS", "null", USER101);
+const std::string CURRENCY = "SELECT settings_value FROM settings WHERE settings_key = 'CURRENCY'";
+
+std::string addRate(const std::string& prefix, const std::string& active) {
+    return request(
+        "ADD_RATE",
+        R"({"prefix":")" + prefix +
+            R"(","number_length":"11","rate":"0.5","bill_unit":"60",)"
+            R"("from_hour":"08:00","to_hour":"18:00","init_cost":"0","init_time":"0","extensions":["101"],)"
+            R"("active":")" +
+            active + "\"}");
+}
+
+TEST(BusyDatabase, AWriteOutwaitedByALockFailsAndTheNextIsServed) {
+    testsupport::TempDatabase db;
+    Server server(db.path(), {"-u"});
+    sqlite3* other = nullptr;
+    const int opened = sqlite3_open(db.path().c_str(), &other);
+    const std::unique_ptr<sqlite3, decltype(&sqlite3_close)> owner(other, sqlite3_close);
+    ASSERT_EQ(SQLITE_OK, opened);
+    ASSERT_EQ(SQLITE_OK, sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr));
+    const std::string setUsd = request("SET_CURRENCY", R"({"currency":"USD"})");
+    expectReply(server.call(SETTINGS), 0, "SUCCESS");  // readers pass the other's reserved lock
+    // The lock outlasts the server's busy time-out of 30 s, so this answer takes that long.
+    expectReply(server.call(setUsd), 1, "SQL Error  5: database is locked");
+    ASSERT_EQ(SQLITE_OK, sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr));
+    EXPECT_EQ("EUR", *db.queryOne(CURRENCY));
+    expectReply(server.call(setUsd), 0, "SUCCESS");
+    EXPECT_EQ("USD", *db.queryOne(CURRENCY));
+}
+
+TEST(CrashSafety, SigkillMidStreamLeavesEveryWriteWholeOrAbsent) {
+    testsupport::TempDatabase db;
+    int charged = 0, sent = 0;
+    for (int round = 0; round < 10; ++round) {
+        Server server(db.path(), {"-u"});
+        std::atomic<int> chargedNow{0};
+        std::thread writer([&] {
+            for (int i = 0, k = 0;; k = ++i / 3) {
+                const std::string json =  // all but the first active rate of a prefix collide
+                    i % 3 == 0 ? request("CHARGE_EXTEN", R"({"exten_array":["1","2"],"value":"0.5"})")
+                    : i % 3 == 1
+                        ? addRate("06" + std::to_string(k % 4), "1")
+                        : request("ACTIVATE_RATE", R"({"rate_id":")" + std::to_string(3 + k % 8) +
+                                                       R"(","active":")" + std::to_string(k % 2) + "\"}");
+                sent += i % 3 == 0;
+                const Reply reply = server.call(json);
+                if (reply.code == -1) return;  // killed
+                EXPECT_TRUE(reply.code == 0 || reply.code == 11) << reply.body;
+                chargedNow += i % 3 == 0 && reply.code == 0;
+            }
+        });
+        while (chargedNow < 10 && server.alive()) std::this_thread::sleep_for(1ms);
+        std::this_thread::sleep_for(round * 1ms);  // so the kills land in different requests
+        EXPECT_TRUE(server.alive());
+        server.kill();
+        writer.join();
+        charged += chargedNow;
+    }
+    // A fresh server rolls the journal back; an inactive rate commits only while no active rates collide.
+    Server fresh(db.path(), {"-u"});
+    expectReply(fresh.call(addRate("099", "0")), 0, "SUCCESS");
+    EXPECT_EQ("ok", *db.queryOne("PRAGMA integrity_check"));
+    // One transaction charges both extensions: every amount is in all four values or in none.
+    const auto rows = db.query(
+        "SELECT total_charge - 12.5, balance - 2.5 FROM exten WHERE id = 1 UNION ALL "
+        "SELECT total_charge - 30, balance - 20 FROM exten WHERE id = 2");
+    const double delta = std::stod(*rows[0][0]);
+    for (const auto& row : rows) EXPECT_TRUE(std::stod(*row[0]) == delta && std::stod(*row[1]) == delta);
+    EXPECT_EQ(0.0, std::fmod(delta, 0.5));
+    EXPECT_LE(0.5 * charged, delta);
+    EXPECT_GE(0.5 * sent, delta);
+    std::cout << "[ figures  ] 10 kills, " << sent << " charges sent, " << charged << " answered\n";
+}
+
+// The log server is absent in the last case, where logging goes everywhere at the lowest level.
+TEST(PeerFaults, EachIsAnsweredCleanlyAndTheServerGoesOn) {
+    using Peer = testsupport::FakePeer;
+    testsupport::TempDatabase db;
+    const std::string console = db.path() + ".console";
+    const testsupport::RefusingPort refusing;
+    Peer hanging(Peer::Behaviour::NeverAnswer), closing(Peer::Behaviour::CloseAfterGreeting),
+        garbage(Peer::Behaviour::AnswerGarbage);
+    const auto at = [](unsigned short port) { return "127.0.0.1:" + std::to_string(port); };
+    const std::vector<std::tuple<std::vector<std::string>, int, std::string>> cases{
+        {{"-a", at(refusing.port())}, 1, "Asterisk connection problem: Connection refused"},
+        {{"-a", at(hanging.port())}, 1, "Asterisk connection problem: Resource temporarily unavailable"},
+        {{"-a", at(closing.port())}, 1, "Asterisk connection problem: Read error"},
+        {{"-a", at(garbage.port())}, 6, "Invalid user or password"},
+        {{"-u", "-k", "-l", "0", "-e" + at(freePort(SOCK_DGRAM))}, 0, "SUCCESS"}};
+    for (const auto& [options, code, description] : cases) {
+        Server server(db.path(), options, console);
+        expectReply(server.call(request("LOGIN", "null")), code, description);
+        expectReply(server.call(SETTINGS), 0, "SUCCESS");
+    }
+    EXPECT_EQ(1u, hanging.connectionCount());
+    EXPECT_EQ(1u, garbage.connectionCount());
+    EXPECT_NE(std::string::npos, testsupport::readFile(console).find("new request [2]"));  // logging was on
+    std::remove(console.c_str());
+}
+
+TEST(DatabaseFaults, EachIsReportedAndTheNextRequestServed) {
+    testsupport::TempDatabase db;
+    const std::string before = dump(db), away = db.path() + ".away";
+    {
+        Server server(away, {"-u"});
+        expectReply(server.call(SETTINGS), 1, "SQL Error  14: unable to open database file");
+        EXPECT_NE(0, ::access(away.c_str(), F_OK));  // not created
+        ASSERT_EQ(0, std::rename(db.path().c_str(), away.c_str()));
+        expectReply(server.call(SETTINGS), 0, "SUCCESS");
+        ASSERT_EQ(0, std::rename(away.c_str(), db.path().c_str()));
+    }
+    {
+        ASSERT_EQ(0, ::chmod(db.path().c_str(), 0444));
+        Server server(db.path(), {"-u"}, "/dev/null", true);
+        expectReply(server.call(request("SET_CURRENCY", R"({"currency":"USD"})")), 1,
+                    "SQL Error  8: attempt to write a readonly database");
+        expectReply(server.call(SETTINGS), 0, "SUCCESS");
+        EXPECT_EQ(before, dump(db));
+        ::chmod(db.path().c_str(), 0644);
+    }
+    db.exec("DROP TABLE help");
+    Server server(db.path(), {"-u"});
+    expectReply(server.call(request("GET_HELP", R"({"language":"en"})", USER101)), 1,
+                "SQL Error  1: no such table: help");
+    expectReply(server.call(SETTINGS), 0, "SUCCESS");
+}
+
+}  // namespace
+}  // namespace reliability
