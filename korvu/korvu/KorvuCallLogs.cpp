@@ -1,8 +1,8 @@
 #include <climits>
-#include <sstream>
 #include <string>
 
 #include "korvu/korvu/Korvu.h"
+#include "korvu/korvu/SqlText.h"
 
 namespace korvu {
 
@@ -21,15 +21,7 @@ const std::string kCallLogsHead =
 
 // Ids go into the text: "( " before, "," between, " ) " after.
 std::string deleteCallLogsText(const std::list<long long>& acctIds) {
-    std::ostringstream text;
-    text << kDeleteCallLogsHead;
-    const char* separator = "";
-    for (const long long id : acctIds) {
-        text << separator << id;
-        separator = ",";
-    }
-    text << " ) ";
-    return text.str();
+    return kDeleteCallLogsHead + sqltext::joinedIds(acctIds, ",") + " ) ";
 }
 
 std::string statisticsText(bool monthly, const std::string* fromDate, const std::string* toDate,
@@ -79,17 +71,7 @@ std::string callLogsText(const std::string* exten, const std::string* fromDate, 
         // Safe to write into the text: only the four column names are admitted before this.
         conditions.push_back(" " + *filterName + " like '%'||?||'%'");
     }
-    std::string text = kCallLogsHead;
-    if (!conditions.empty()) {
-        text += " WHERE ";
-        const char* separator = "";
-        for (const std::string& condition : conditions) {
-            text += separator;
-            text += condition;
-            text += " ";
-            separator = " AND ";
-        }
-    }
+    std::string text = kCallLogsHead + sqltext::whereText(conditions);
     text += " ORDER BY start DESC ";
     // One row beyond the limit is enough to refuse; widened so the largest limit cannot wrap to LIMIT 0.
     text += " LIMIT " + std::to_string(static_cast<unsigned long long>(recordLimit) + 1) + "  ";

@@ -1,46 +1,22 @@
 #include <sqlite3.h>
 
 #include <cmath>
-#include <sstream>
 #include <string>
 
 #include "korvu/korvu/Korvu.h"
+#include "korvu/korvu/SqlText.h"
 
 namespace korvu {
 
 namespace {
 
-// Ids are written into the text, never bound: "(" is part of the head, ")" closes the list.
+// "(" is part of the head, ")" closes the list.
 std::string withIdList(const std::string& head, const std::list<long long>& ids) {
-    std::ostringstream text;
-    text << head;
-    const char* separator = "";
-    for (const long long id : ids) {
-        text << separator << id;
-        separator = ", ";
-    }
-    text << ")";
-    return text.str();
+    return head + sqltext::joinedIds(ids, ", ") + ")";
 }
 
 int countOf(db::Stmt& statement) {
     return db::step(statement) == SQLITE_ROW ? db::columnInt(statement, 0) : 0;
-}
-
-// Each present condition is followed by one blank; " AND " goes between them.
-std::string whereText(const std::list<std::string>& conditions) {
-    if (conditions.empty()) {
-        return "";
-    }
-    std::string text = " WHERE ";
-    const char* separator = "";
-    for (const std::string& condition : conditions) {
-        text += separator;
-        text += condition;
-        text += " ";
-        separator = " AND ";
-    }
-    return text;
 }
 
 const std::string kExtenCountById = "SELECT count(*) from exten where exten.id = ? ";
@@ -186,7 +162,7 @@ std::unique_ptr<KorvuData> Korvu::getExtens(const Auth& auth, const std::string*
     if (prepaid != nullptr) {
         conditions.push_back(" prepaid = ? ");
     }
-    const std::string sql = kGetExtensHead + whereText(conditions) + kGetExtensTail;
+    const std::string sql = kGetExtensHead + sqltext::whereText(conditions) + kGetExtensTail;
     return run(auth, true, [&](db::Database& connection) {
         const auto statement = db::prepare(connection, sql);
         int k = 1;

@@ -1,6 +1,7 @@
 #include <string>
 
 #include "korvu/korvu/Korvu.h"
+#include "korvu/korvu/SqlText.h"
 
 namespace korvu {
 
@@ -22,18 +23,7 @@ std::string rechargeHistoryText(const std::string* exten, const std::string* fro
     if (toDate != nullptr) {
         conditions.push_back(" recharge_date <= ? ");
     }
-    std::string text = kRechargeHistoryHead;
-    if (!conditions.empty()) {
-        text += " WHERE ";
-        const char* separator = "";
-        for (const std::string& condition : conditions) {
-            text += separator;
-            text += condition;
-            text += " ";
-            separator = " AND ";
-        }
-    }
-    return text + kRechargeHistoryTail;
+    return kRechargeHistoryHead + sqltext::whereText(conditions) + kRechargeHistoryTail;
 }
 
 }  // namespace
