@@ -11,7 +11,7 @@ BUILD=build-demo
 DATABASE=$BUILD/demo.db
 PORT=10000
 
-cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DPELBRIN_TESTS=OFF >/dev/null
 cmake --build "$BUILD" -j "$(nproc)" --target PelbrinSrv
 
 # Fresh on every start, so the demo always begins from the same data.

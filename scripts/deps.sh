@@ -3,7 +3,7 @@
 # Idempotent: when everything is present it only checks and returns.
 set -eu
 PACKAGES="build-essential cmake pkg-config libsqlite3-dev sqlite3 libcjson-dev libmicrohttpd-dev \
-liblog4cplus-dev libconfig++-dev libgtest-dev googletest curl"
+liblog4cplus-dev libconfig++-dev libgtest-dev googletest curl clang libclang-rt-dev"
 missing=""
 for p in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
