@@ -1,5 +1,7 @@
 #include "common/JsonEncode.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <new>
 
@@ -40,6 +42,38 @@ std::size_t encodedLength(const unsigned char* text) {
     }
     return length;
 }
+
+// Per byte: 0 when copied unchanged, the letter of its short escape, or 'u' for the \u00XX form.
+// NUL is marked too, so the scan for plain runs stops at it.
+constexpr std::array<char, 256> escapeForms() {
+    std::array<char, 256> forms{};
+    for (int c = 0; c < 0x20; ++c) {
+        forms[static_cast<std::size_t>(c)] = 'u';
+    }
+    forms['"'] = '"';
+    forms['\\'] = '\\';
+    forms['\b'] = 'b';
+    forms['\t'] = 't';
+    forms['\n'] = 'n';
+    forms['\f'] = 'f';
+    forms['\r'] = 'r';
+    return forms;
+}
+
+constexpr std::array<char, 256> kEscapeForms = escapeForms();
+
+// Bytes each input byte takes in the output.
+constexpr std::array<unsigned char, 256> encodedWidths() {
+    std::array<unsigned char, 256> widths{};
+    for (std::size_t c = 0; c < widths.size(); ++c) {
+        widths[c] = kEscapeForms[c] == '\0' ? 1 : kEscapeForms[c] == 'u' ? 6 : 2;
+    }
+    return widths;
+}
+
+constexpr std::array<unsigned char, 256> kEncodedWidths = encodedWidths();
+
+const char kHexDigits[] = "0123456789abcdef";
 
 }  // namespace
 
@@ -84,11 +118,54 @@ extern "C" char* cJSON_EncodeString(const char* text) {
 namespace proto {
 
 std::string encodedJsonString(const std::string& text) {
-    const EncodedText encoded(cJSON_EncodeString(text.c_str()));
-    if (!encoded) {
-        throw std::bad_alloc();
+    std::string encoded;
+    appendEncodedJsonString(encoded, text.data(), text.size());
+    return encoded;
+}
+
+void appendEncodedJsonString(std::string& out, const char* text, std::size_t length) {
+    if (text == nullptr) {
+        return;
     }
-    return std::string(encoded.get());
+    const auto* const begin = reinterpret_cast<const unsigned char*>(text);
+    const auto* const end = begin + length;
+    const auto* p = begin;
+    while (p != end && kEscapeForms[*p] == '\0') {
+        ++p;
+    }
+    const auto plain = static_cast<std::size_t>(p - begin);
+    if (p == end || *p == '\0') {
+        // Nothing to escape, the common case: one copy.
+        out.reserve(out.size() + plain + 2);
+        out += '"';
+        out.append(text, plain);
+        out += '"';
+        return;
+    }
+    // Otherwise the exact size first, so the escapes are written without a check per byte.
+    const auto* stop = p;
+    std::size_t size = plain + 2;
+    for (; stop != end && *stop != '\0'; ++stop) {
+        size += kEncodedWidths[*stop];
+    }
+    const std::size_t at = out.size();
+    out.resize(at + size);
+    char* o = &out[at];
+    *o++ = '"';
+    o = std::copy(text, text + plain, o);
+    for (; p != stop; ++p) {
+        const char form = kEscapeForms[*p];
+        if (form == '\0') {
+            *o++ = static_cast<char>(*p);
+        } else if (form == 'u') {
+            const char escaped[6] = {'\\', 'u', '0', '0', kHexDigits[*p >> 4], kHexDigits[*p & 0x0F]};
+            o = std::copy(escaped, escaped + sizeof escaped, o);
+        } else {
+            *o++ = '\\';
+            *o++ = form;
+        }
+    }
+    *o = '"';
 }
 
 }  // namespace proto

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -21,5 +22,10 @@ namespace proto {
 // The text up to its first NUL byte as a JSON string literal; throws std::bad_alloc when the
 // buffer cannot be allocated.
 std::string encodedJsonString(const std::string& text);
+
+// Appends to out exactly what cJSON_EncodeString gives for the first length bytes of text, stopping
+// at a NUL byte among them as it does; a null text appends nothing. Table writers call it per cell,
+// so it allocates only when out must grow.
+void appendEncodedJsonString(std::string& out, const char* text, std::size_t length);
 
 }  // namespace proto

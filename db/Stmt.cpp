@@ -83,6 +83,16 @@ std::unique_ptr<std::string> columnText(Stmt& statement, int column) {
     return std::make_unique<std::string>(reinterpret_cast<const char*>(text));
 }
 
+std::optional<std::string_view> columnTextView(Stmt& statement, int column) {
+    // strlen rather than sqlite3_column_bytes: it stops at the first NUL as columnText does, and every
+    // interface call takes the connection's mutex in serialized mode.
+    const unsigned char* text = sqlite3_column_text(statement.handle(), column);
+    if (text == nullptr) {
+        return std::nullopt;
+    }
+    return std::string_view(reinterpret_cast<const char*>(text));
+}
+
 int columnInt(Stmt& statement, int column) { return sqlite3_column_int(statement.handle(), column); }
 
 long long columnInt64(Stmt& statement, int column) {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "db/DBException.h"
 
@@ -42,6 +44,9 @@ void bindInt(Stmt& statement, int position, int value);
 
 // Null for an SQL NULL; otherwise SQLite's text form of the value, up to its first NUL.
 std::unique_ptr<std::string> columnText(Stmt& statement, int column);
+// The same text without a copy, for readers that touch every cell: it stays valid only until the
+// statement steps, resets or is finalized, or the column is read as another type.
+std::optional<std::string_view> columnTextView(Stmt& statement, int column);
 int columnInt(Stmt& statement, int column);
 long long columnInt64(Stmt& statement, int column);
 double columnDouble(Stmt& statement, int column);

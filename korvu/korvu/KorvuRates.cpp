@@ -4,6 +4,7 @@
 #include <cmath>
 #include <list>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "korvu/korvu/Korvu.h"
@@ -98,9 +99,33 @@ void commitUnlessCollidingOrThrow(db::Database& connection, int collisions) {
 }
 
 // NULL in a text column of an active rate reads as the empty text, as NULL number_length reads as 0.
-std::string textOrEmpty(db::Stmt& statement, int column) {
-    const auto text = db::columnText(statement, column);
-    return text ? *text : std::string();
+std::string_view textOrEmpty(db::Stmt& statement, int column) {
+    const auto text = db::columnTextView(statement, column);
+    return text ? *text : std::string_view();
+}
+
+// One record per comma-separated piece of the row's extensions, as splitExtensions cuts them. The
+// check reads every active rate on each write, so the pieces are cut from SQLite's buffer in place.
+void appendRateRecords(db::Stmt& statement, std::list<RateRecord>& records) {
+    RateRecord record;
+    record.id = db::columnInt(statement, 0);
+    record.prefix = textOrEmpty(statement, 1);
+    record.numberLength = db::columnInt(statement, 2);
+    record.fromHour = textOrEmpty(statement, 3);
+    record.toHour = textOrEmpty(statement, 4);
+    const std::string_view extensions = textOrEmpty(statement, 5);
+    std::string_view::size_type start = 0;
+    for (;;) {
+        const auto comma = extensions.find(',', start);
+        if (comma == std::string_view::npos) {
+            record.extensions = extensions.substr(start);
+            records.push_back(std::move(record));
+            return;
+        }
+        record.extensions = extensions.substr(start, comma - start);
+        records.push_back(record);
+        start = comma + 1;
+    }
 }
 
 }  // namespace
@@ -200,15 +225,7 @@ int Korvu::checkRatesTable(const Auth&, db::Database& connection) const {
         {
             const auto statement = db::prepare(connection, kActiveRates);
             while (db::step(*statement) == SQLITE_ROW) {
-                const int id = db::columnInt(*statement, 0);
-                const std::string prefix = textOrEmpty(*statement, 1);
-                const int numberLength = db::columnInt(*statement, 2);
-                const std::string fromHour = textOrEmpty(*statement, 3);
-                const std::string toHour = textOrEmpty(*statement, 4);
-                for (auto& piece : splitExtensions(textOrEmpty(*statement, 5))) {
-                    records.push_back(
-                        RateRecord{id, prefix, numberLength, fromHour, toHour, std::move(piece)});
-                }
+                appendRateRecords(*statement, records);
             }
         }
         return performCheckRatesTable(std::move(records));

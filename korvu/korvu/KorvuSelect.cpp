@@ -27,7 +27,12 @@ std::unique_ptr<KorvuData> Korvu::performSelect(db::Stmt& statement, int limit) 
         auto& row = table->rows.back();
         row.reserve(static_cast<std::size_t>(columns));
         for (int i = 0; i < columns; ++i) {
-            row.emplace_back(db::columnText(statement, i));
+            const auto value = db::columnTextView(statement, i);
+            if (value) {
+                row.emplace_back(std::string(*value), false);
+            } else {
+                row.emplace_back();
+            }
         }
         if (++count > limit) {
             throw tooManyRows();
@@ -42,19 +47,27 @@ std::unique_ptr<KorvuData> Korvu::performSelect(db::Stmt& statement) const {
     return performSelect(statement, limit);
 }
 
+namespace {
+
+void appendEncoded(std::string& text, const std::string& value) {
+    proto::appendEncodedJsonString(text, value.data(), value.size());
+}
+
+}  // namespace
+
 std::string Korvu::performSelectAndReturnString(db::Stmt& statement, int limit) const {
     const int columns = db::columntCount(statement);
     std::string text = "{";
-    text += proto::encodedJsonString(proto::ITEM_HEADERS);
+    appendEncoded(text, proto::ITEM_HEADERS);
     text += ":[";
     for (int i = 0; i < columns; ++i) {
         if (i > 0) {
             text += ',';
         }
-        text += proto::encodedJsonString(db::columnName(statement, i));
+        appendEncoded(text, db::columnName(statement, i));
     }
     text += "],";
-    text += proto::encodedJsonString(proto::ITEM_ROWS);
+    appendEncoded(text, proto::ITEM_ROWS);
     text += ":[";
     int count = 0;
     while (db::step(statement) != SQLITE_DONE) {
@@ -66,8 +79,13 @@ std::string Korvu::performSelectAndReturnString(db::Stmt& statement, int limit) 
             if (i > 0) {
                 text += ',';
             }
-            const auto value = db::columnText(statement, i);
-            text += value ? proto::encodedJsonString(*value) : "null";
+            // Encoded from SQLite's own buffer: no copy per cell over listings of many thousand rows.
+            const auto value = db::columnTextView(statement, i);
+            if (value) {
+                proto::appendEncodedJsonString(text, value->data(), value->size());
+            } else {
+                text += "null";
+            }
         }
         text += ']';
         if (++count > limit) {

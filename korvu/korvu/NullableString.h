@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace korvu {
 
@@ -9,10 +10,10 @@ namespace korvu {
 class NullableString {
 public:
     NullableString() = default;
-    NullableString(const std::string& text, bool null) : mText(text), mNull(null) {}
-    // A null pointer is SQL NULL; the string itself is not kept.
+    NullableString(std::string text, bool null) : mText(std::move(text)), mNull(null) {}
+    // A null pointer is SQL NULL; the string itself is not kept, its text is taken over.
     explicit NullableString(std::unique_ptr<std::string> text)
-        : mText(text ? *text : std::string()), mNull(!text) {}
+        : mText(text ? std::move(*text) : std::string()), mNull(!text) {}
 
     const std::string& str() const { return mText; }
     std::string& str() { return mText; }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <functional>
 
 namespace korvu {
@@ -70,33 +71,51 @@ int countRateCollisions(const std::list<RateRecord>& records) {
 int countRateCollisions(const std::list<RateRecord>& records, RateKeyHash keyHash) {
     if (records.empty()) return -1;
     // Only records with equal prefix, number length and extension can collide, so pairs are tested
-    // only among records of equal key hash. Sorting by (hash, list position) keeps list order inside
-    // each run, which decides which range is the first of a pair; unequal keys sharing a hash are
-    // skipped by the full key test.
-    struct Entry {
+    // only among records of equal key hash. The records are bucketed by hash in one pass and laid out
+    // group after group by a stable counting pass, so list order inside each group still decides which
+    // range is the first of a pair; unequal keys sharing a hash are skipped by the full key test.
+    const std::size_t total = records.size();
+    unsigned bits = 4;
+    while ((std::size_t{1} << bits) < 2 * total) ++bits;
+    const std::size_t mask = (std::size_t{1} << bits) - 1;
+    struct Slot {
         std::size_t hash;
-        std::size_t position;
-        const RateRecord* record;
+        std::size_t group;  // 0 while the slot is free, otherwise the group number plus one
     };
-    std::vector<Entry> entries;
-    entries.reserve(records.size());
-    for (const auto& record : records) entries.push_back(Entry{keyHash(record), entries.size(), &record});
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-        return a.hash != b.hash ? a.hash < b.hash : a.position < b.position;
-    });
+    std::vector<Slot> slots(mask + 1, Slot{0, 0});
+    std::vector<std::size_t> groupOf;
+    groupOf.reserve(total);
+    std::vector<std::size_t> bounds(1, 0);  // once summed up, group g takes places bounds[g] to bounds[g + 1]
+    for (const auto& record : records) {
+        const std::size_t hash = keyHash(record);
+        // The top bits of a Fibonacci product: hashes alike in their low bits still spread.
+        std::size_t at =
+            static_cast<std::size_t>((static_cast<std::uint64_t>(hash) * 0x9E3779B97F4A7C15u) >> (64 - bits));
+        while (slots[at].group != 0 && slots[at].hash != hash) at = (at + 1) & mask;
+        if (slots[at].group == 0) {
+            slots[at] = Slot{hash, bounds.size()};
+            bounds.push_back(0);
+        }
+        const std::size_t group = slots[at].group - 1;
+        groupOf.push_back(group);
+        ++bounds[group + 1];
+    }
+    for (std::size_t g = 1; g < bounds.size(); ++g) bounds[g] += bounds[g - 1];
+    std::vector<std::size_t> next(bounds.begin(), bounds.end() - 1);
+    std::vector<const RateRecord*> ordered(total);
+    std::size_t position = 0;
+    for (const auto& record : records) ordered[next[groupOf[position++]]++] = &record;
 
     long long count = 0;
-    for (std::size_t runStart = 0; runStart < entries.size();) {
-        std::size_t runEnd = runStart + 1;
-        while (runEnd < entries.size() && entries[runEnd].hash == entries[runStart].hash) ++runEnd;
-        for (std::size_t i = runStart; i < runEnd; ++i) {
-            const RateRecord& a = *entries[i].record;
+    for (std::size_t g = 0; g + 1 < bounds.size(); ++g) {
+        const std::size_t runEnd = bounds[g + 1];
+        for (std::size_t i = bounds[g]; i < runEnd; ++i) {
+            const RateRecord& a = *ordered[i];
             for (std::size_t j = i + 1; j < runEnd; ++j) {
-                const RateRecord& b = *entries[j].record;
+                const RateRecord& b = *ordered[j];
                 if (sameKey(a, b) && !compatible(a.fromHour, a.toHour, b.fromHour, b.toHour)) ++count;
             }
         }
-        runStart = runEnd;
     }
     return count > INT_MAX ? INT_MAX : static_cast<int>(count);
 }

@@ -36,4 +36,25 @@ TEST(JsonStringEncoding, EachByteClassHasItsFormAndAllBytesRoundTripThroughCJson
     EXPECT_EQ(7u * 2 + 26u * 6 + 222u + 2, encode(all.c_str()).size());
 }
 
+// The append form writes the encoder's bytes after what the buffer holds, up to a NUL or the length.
+TEST(JsonStringEncoding, AppendFormAddsTheEncodersBytesUpToNulOrLength) {
+    std::string all;
+    for (int b = 1; b <= 0xFF; ++b) {
+        all += static_cast<char>(b);
+    }
+    for (std::size_t i = 0; i <= all.size(); ++i) {
+        const std::string text = i < all.size() ? all.substr(i, 1) : all;
+        std::string out = "x";
+        proto::appendEncodedJsonString(out, text.data(), text.size());
+        EXPECT_EQ("x" + encode(text.c_str()), out) << "byte " << i + 1;
+    }
+    std::string out = "[";
+    proto::appendEncodedJsonString(out, "a\"\0b\n", 5);
+    proto::appendEncodedJsonString(out, "a\tb\n", 3);
+    proto::appendEncodedJsonString(out, nullptr, 3);
+    proto::appendEncodedJsonString(out, "", 0);
+    proto::appendEncodedJsonString(out, "ab\0c", 4);
+    EXPECT_EQ(R"(["a\"""a\tb""""ab")", out);
+}
+
 }  // namespace

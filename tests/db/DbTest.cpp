@@ -47,16 +47,24 @@ TEST(OpenDatabase, MissingFileFailsWithCode14AndCreatesNoFile) {
 }
 
 TEST_F(DbLayer, ColumnTextTellsNullFromEmptyAndGivesNumbersAsText) {
-    db::exec(*database, "INSERT INTO t VALUES (5, NULL), (6, '')");
+    db::exec(*database, "INSERT INTO t VALUES (5, NULL), (6, ''), (7, CAST(X'61006263' AS TEXT))");
     const auto statement = db::prepare(*database, "SELECT id, name, 2.5 FROM t ORDER BY id");
+    // The copying reader and the view must agree on every cell.
     const auto text = [&](int column) {
         const std::unique_ptr<std::string> value = db::columnText(*statement, column);
+        const std::optional<std::string_view> view = db::columnTextView(*statement, column);
+        EXPECT_EQ(value != nullptr, view.has_value());
+        if (value && view) {
+            EXPECT_EQ(*value, *view);
+        }
         return value ? "'" + *value + "'" : "NULL";
     };
     ASSERT_EQ(SQLITE_ROW, db::step(*statement));
     EXPECT_EQ("'5' NULL '2.5'", text(0) + " " + text(1) + " " + text(2));
     ASSERT_EQ(SQLITE_ROW, db::step(*statement));
     EXPECT_EQ("''", text(1));
+    ASSERT_EQ(SQLITE_ROW, db::step(*statement));
+    EXPECT_EQ("'a'", text(1));  // a stored NUL ends the text
 }
 
 TEST_F(DbLayer, BindsKeepTheirValuesAndTextEndsAtItsFirstNul) {
