@@ -132,19 +132,7 @@ std::string Korvu::getCallLogs(const Auth& auth, const std::string* exten, const
             }
             const auto statement =
                 db::prepare(connection, callLogsText(exten, fromDate, toDate, filterName, recordLimit));
-            int k = 1;
-            if (exten != nullptr) {
-                db::bindText(*statement, k++, *exten);
-            }
-            // The bounds are tested only now, after preparing, fromDate first.
-            if (fromDate != nullptr) {
-                checkDateFormatOrThrow(*fromDate);
-                db::bindText(*statement, k++, *fromDate);
-            }
-            if (toDate != nullptr) {
-                checkDateFormatOrThrow(*toDate);
-                db::bindText(*statement, k++, *toDate);
-            }
+            const int k = sqltext::bindExtenAndDateBoundsOrThrow(*statement, exten, fromDate, toDate);
             // A value without a name meets no parameter; SQLite refuses the bind as a database error.
             if (filterValue != nullptr) {
                 db::bindText(*statement, k, *filterValue);

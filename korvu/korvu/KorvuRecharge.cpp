@@ -33,19 +33,7 @@ std::unique_ptr<KorvuData> Korvu::getRechargeHistory(const Auth& auth, const std
                                                      const std::string* toDate) const {
     return runForExten(auth, exten, [&](db::Database& connection) {
         const auto statement = db::prepare(connection, rechargeHistoryText(exten, fromDate, toDate));
-        int k = 1;
-        if (exten != nullptr) {
-            db::bindText(*statement, k++, *exten);
-        }
-        // The bounds are tested only after preparing, fromDate first.
-        if (fromDate != nullptr) {
-            checkDateFormatOrThrow(*fromDate);
-            db::bindText(*statement, k++, *fromDate);
-        }
-        if (toDate != nullptr) {
-            checkDateFormatOrThrow(*toDate);
-            db::bindText(*statement, k, *toDate);
-        }
+        sqltext::bindExtenAndDateBoundsOrThrow(*statement, exten, fromDate, toDate);
         return performSelect(*statement);
     });
 }

@@ -4,6 +4,9 @@
 #include <sstream>
 #include <string>
 
+#include "db/Stmt.h"
+#include "korvu/korvu/Korvu.h"
+
 // Pieces of statement text shared by the billing operations.
 namespace korvu::sqltext {
 
@@ -32,6 +35,25 @@ inline std::string joinedIds(const std::list<long long>& ids, const char* separa
         between = separator;
     }
     return text.str();
+}
+
+// Binds the extension and the date bounds that are given, from index 1; the bounds are tested only here,
+// after preparing, fromDate first. Returns the next free index.
+inline int bindExtenAndDateBoundsOrThrow(db::Stmt& statement, const std::string* exten,
+                                         const std::string* fromDate, const std::string* toDate) {
+    int k = 1;
+    if (exten != nullptr) {
+        db::bindText(statement, k++, *exten);
+    }
+    if (fromDate != nullptr) {
+        Korvu::checkDateFormatOrThrow(*fromDate);
+        db::bindText(statement, k++, *fromDate);
+    }
+    if (toDate != nullptr) {
+        Korvu::checkDateFormatOrThrow(*toDate);
+        db::bindText(statement, k++, *toDate);
+    }
+    return k;
 }
 
 }  // namespace korvu::sqltext
