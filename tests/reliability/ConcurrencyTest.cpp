@@ -1,15 +1,14 @@
 #include <algorithm>
 #include <atomic>
-#include <iostream>
 #include <mutex>
 
-#include "tests/reliability/Harness.h"
+#include "tests/server/ServerProcess.h"
 
-namespace reliability {
+namespace servertest {
 namespace {
 
 // Tries again while the server turns the connection away at its limit; code -1 after a long while.
-Reply callPersistently(unsigned short port, const std::string& json) {
+Reply callPersistently(std::uint16_t port, const std::string& json) {
     for (int attempt = 0; attempt < 400; ++attempt, std::this_thread::sleep_for(5ms)) {
         Reply reply = call(port, json);
         if (reply.code != -1) return reply;
@@ -19,17 +18,18 @@ Reply callPersistently(unsigned short port, const std::string& json) {
 
 TEST(ConcurrentCharging, SumsAreExactWithMoreClientsThanTheConnectionLimit) {
     testsupport::TempDatabase db;
-    Server server(db.path(), {"-u", "-c", "7", "-t", "1"});
+    const auto server = startServer(db.path(), {"-u", "-c", "7", "-t", "1"});
     // Seven idle connections take every place until their 1 s time-out; the clients queue meanwhile.
     std::vector<std::thread> threads;
-    for (int i = 0; i < 7; ++i) threads.emplace_back([&] { EXPECT_EQ("", roundTrip(server.port, "")); });
+    for (int i = 0; i < 7; ++i)
+        threads.emplace_back([&] { EXPECT_EQ("", sendHttp(server->port, {""}).raw); });
     const std::string amounts[] = {"0.25", "0.5", "1"};  // exact in binary, and so are their sums
     std::atomic<int> quarters{0};
     for (int client = 0; client < 10; ++client) {
         threads.emplace_back([&, client] {
             for (int i = 0, pick = client % 3; i < 12; ++i, pick = (pick + 1) % 3) {
                 const Reply reply = callPersistently(
-                    server.port,
+                    server->port,
                     request("CHARGE_EXTEN", R"({"exten_array":["1","2"],"value":")" + amounts[pick] + "\"}"));
                 EXPECT_EQ(0, reply.code) << reply.body;  // the busy time-out is 30 s: no charge may fail
                 quarters += reply.code == 0 ? 1 << pick : 0;
@@ -44,7 +44,7 @@ TEST(ConcurrentCharging, SumsAreExactWithMoreClientsThanTheConnectionLimit) {
 
 TEST(ConcurrentRateWrites, CollidingAddsAtTheSameMomentCommitExactlyOnce) {
     testsupport::TempDatabase db;
-    Server server(db.path(), {"-u"});
+    const auto server = startServer(db.path(), {"-u"});
     for (int round = 0; round < 6; ++round) {
         const std::string prefix = "07" + std::to_string(round);
         const std::string add = request(
@@ -59,7 +59,7 @@ TEST(ConcurrentRateWrites, CollidingAddsAtTheSameMomentCommitExactlyOnce) {
         for (int side = 0; side < 2; ++side) {
             pair.emplace_back([&] {
                 for (++ready; ready < 2;) std::this_thread::yield();  // both send at once
-                const Reply reply = callPersistently(server.port, add);
+                const Reply reply = callPersistently(server->port, add);
                 const std::lock_guard<std::mutex> lock(mutex);
                 outcomes.push_back(std::to_string(reply.code) + " " + reply.description);
             });
@@ -80,15 +80,14 @@ TEST(ConcurrentReadsDuringDelete, ReadersSeeWholeDeletesOnly) {
         "WITH RECURSIVE n(i) AS (SELECT 1001 UNION ALL SELECT i + 1 FROM n WHERE i < 1600) "
         "INSERT INTO cdr (AcctId, src, dst, start, duration, cost) SELECT i, '101', '0048221234567', "
         "printf('2016-01-%02d %02d:%02d:00', 1 + i % 28, i % 24, i % 60), 60, 0.25 FROM n");
-    Server server(db.path(), {"-u", "-c", "7"});
+    const auto server = startServer(db.path(), {"-u", "-c", "7"});
     std::atomic<bool> deleting{true};
-    std::atomic<int> reads{0};
     std::vector<std::thread> readers;
     for (int r = 0; r < 4; ++r) {
         readers.emplace_back([&, logs = r % 2 == 0] {
             while (deleting) {
                 const Reply reply = callPersistently(
-                    server.port,
+                    server->port,
                     logs ? request("GET_CALL_LOGS", R"({"from_date":"2016-01-01 00:00"})")
                          : request("GET_STATISTICS", R"({"monthly":true,"from_date":"2016-01-01 00:00"})"));
                 ASSERT_EQ(0, reply.code) << reply.body;
@@ -96,7 +95,6 @@ TEST(ConcurrentReadsDuringDelete, ReadersSeeWholeDeletesOnly) {
                 const cJSON* first = cJSON_GetArrayItem(cJSON_GetArrayItem(reply.arg("rows"), 0), 0);
                 const int seen = logs ? reply.rows() : first ? std::stoi(first->valuestring) : 0;
                 EXPECT_EQ(0, seen % 50) << seen;
-                ++reads;
             }
         });
     }
@@ -105,14 +103,13 @@ TEST(ConcurrentReadsDuringDelete, ReadersSeeWholeDeletesOnly) {
         for (int id = 1002 + 50 * batch; id < 1051 + 50 * batch; ++id)
             ids += ",\"" + std::to_string(id) + "\"";
         const Reply reply =
-            callPersistently(server.port, request("DELETE_CALL_LOGS", R"({"ids":[)" + ids + "]}"));
+            callPersistently(server->port, request("DELETE_CALL_LOGS", R"({"ids":[)" + ids + "]}"));
         EXPECT_EQ(0, reply.code) << reply.body;
     }
     deleting = false;
     for (auto& t : readers) t.join();
     EXPECT_EQ("0 7", *db.queryOne("SELECT sum(AcctId > 1000) || ' ' || count(*) FROM cdr"));
-    std::cout << "[ figures  ] 12 deletes beside " << reads << " reads\n";
 }
 
 }  // namespace
-}  // namespace reliability
+}  // namespace servertest

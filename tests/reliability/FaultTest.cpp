@@ -4,12 +4,11 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
-#include <iostream>
 
-#include "tests/reliability/Harness.h"
+#include "tests/server/ServerProcess.h"
 #include "tests/support/FakePeer.h"
 
-namespace reliability {
+namespace servertest {
 namespace {
 
 const std::string SETTINGS = request("GET_SETTINGS", "null", USER101);
@@ -27,19 +26,19 @@ std::string addRate(const std::string& prefix, const std::string& active) {
 
 TEST(BusyDatabase, AWriteOutwaitedByALockFailsAndTheNextIsServed) {
     testsupport::TempDatabase db;
-    Server server(db.path(), {"-u"});
+    const auto server = startServer(db.path(), {"-u"});
     sqlite3* other = nullptr;
     const int opened = sqlite3_open(db.path().c_str(), &other);
     const std::unique_ptr<sqlite3, decltype(&sqlite3_close)> owner(other, sqlite3_close);
     ASSERT_EQ(SQLITE_OK, opened);
     ASSERT_EQ(SQLITE_OK, sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr));
     const std::string setUsd = request("SET_CURRENCY", R"({"currency":"USD"})");
-    expectReply(server.call(SETTINGS), 0, "SUCCESS");  // readers pass the other's reserved lock
+    expectReply(server->call(SETTINGS), 0, "SUCCESS");  // readers pass the other's reserved lock
     // The lock outlasts the server's busy time-out of 30 s, so this answer takes that long.
-    expectReply(server.call(setUsd), 1, "SQL Error  5: database is locked");
+    expectReply(server->call(setUsd), 1, "SQL Error  5: database is locked");
     ASSERT_EQ(SQLITE_OK, sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr));
     EXPECT_EQ("EUR", *db.queryOne(CURRENCY));
-    expectReply(server.call(setUsd), 0, "SUCCESS");
+    expectReply(server->call(setUsd), 0, "SUCCESS");
     EXPECT_EQ("USD", *db.queryOne(CURRENCY));
 }
 
@@ -47,7 +46,7 @@ TEST(CrashSafety, SigkillMidStreamLeavesEveryWriteWholeOrAbsent) {
     testsupport::TempDatabase db;
     int charged = 0, sent = 0;
     for (int round = 0; round < 10; ++round) {
-        Server server(db.path(), {"-u"});
+        const auto server = startServer(db.path(), {"-u"});
         std::atomic<int> chargedNow{0};
         std::thread writer([&] {
             for (int i = 0, k = 0;; k = ++i / 3) {
@@ -58,22 +57,22 @@ TEST(CrashSafety, SigkillMidStreamLeavesEveryWriteWholeOrAbsent) {
                         : request("ACTIVATE_RATE", R"({"rate_id":")" + std::to_string(3 + k % 8) +
                                                        R"(","active":")" + std::to_string(k % 2) + "\"}");
                 sent += i % 3 == 0;
-                const Reply reply = server.call(json);
+                const Reply reply = server->call(json);
                 if (reply.code == -1) return;  // killed
                 EXPECT_TRUE(reply.code == 0 || reply.code == 11) << reply.body;
                 chargedNow += i % 3 == 0 && reply.code == 0;
             }
         });
-        while (chargedNow < 10 && server.alive()) std::this_thread::sleep_for(1ms);
+        while (chargedNow < 10 && server->running()) std::this_thread::sleep_for(1ms);
         std::this_thread::sleep_for(round * 1ms);  // so the kills land in different requests
-        EXPECT_TRUE(server.alive());
-        server.kill();
+        EXPECT_TRUE(server->running());
+        server->signal(SIGKILL);
         writer.join();
         charged += chargedNow;
     }
     // A fresh server rolls the journal back; an inactive rate commits only while no active rates collide.
-    Server fresh(db.path(), {"-u"});
-    expectReply(fresh.call(addRate("099", "0")), 0, "SUCCESS");
+    const auto fresh = startServer(db.path(), {"-u"});
+    expectReply(fresh->call(addRate("099", "0")), 0, "SUCCESS");
     EXPECT_EQ("ok", *db.queryOne("PRAGMA integrity_check"));
     // One transaction charges both extensions: every amount is in all four values or in none.
     const auto rows = db.query(
@@ -84,61 +83,58 @@ TEST(CrashSafety, SigkillMidStreamLeavesEveryWriteWholeOrAbsent) {
     EXPECT_EQ(0.0, std::fmod(delta, 0.5));
     EXPECT_LE(0.5 * charged, delta);
     EXPECT_GE(0.5 * sent, delta);
-    std::cout << "[ figures  ] 10 kills, " << sent << " charges sent, " << charged << " answered\n";
 }
 
 // The log server is absent in the last case, where logging goes everywhere at the lowest level.
 TEST(PeerFaults, EachIsAnsweredCleanlyAndTheServerGoesOn) {
     using Peer = testsupport::FakePeer;
     testsupport::TempDatabase db;
-    const std::string console = db.path() + ".console";
     const testsupport::RefusingPort refusing;
     Peer hanging(Peer::Behaviour::NeverAnswer), closing(Peer::Behaviour::CloseAfterGreeting),
         garbage(Peer::Behaviour::AnswerGarbage);
-    const auto at = [](unsigned short port) { return "127.0.0.1:" + std::to_string(port); };
+    const auto at = [](std::uint16_t port) { return "127.0.0.1:" + std::to_string(port); };
     const std::vector<std::tuple<std::vector<std::string>, int, std::string>> cases{
         {{"-a", at(refusing.port())}, 1, "Asterisk connection problem: Connection refused"},
         {{"-a", at(hanging.port())}, 1, "Asterisk connection problem: Resource temporarily unavailable"},
         {{"-a", at(closing.port())}, 1, "Asterisk connection problem: Read error"},
         {{"-a", at(garbage.port())}, 6, "Invalid user or password"},
-        {{"-u", "-k", "-l", "0", "-e" + at(freePort(SOCK_DGRAM))}, 0, "SUCCESS"}};
+        {{"-u", "-k", "-l", "0", "-e" + at(Socket(SOCK_DGRAM).port)}, 0, "SUCCESS"}};
     for (const auto& [options, code, description] : cases) {
-        Server server(db.path(), options, console);
-        expectReply(server.call(request("LOGIN", "null")), code, description);
-        expectReply(server.call(SETTINGS), 0, "SUCCESS");
+        const auto server = startServer(db.path(), options);
+        expectReply(server->call(request("LOGIN", "null")), code, description);
+        expectReply(server->call(SETTINGS), 0, "SUCCESS");
+        EXPECT_EQ(code == 0, server->err().find("new request [2]") != std::string::npos);  // logging was on
     }
     EXPECT_EQ(1u, hanging.connectionCount());
     EXPECT_EQ(1u, garbage.connectionCount());
-    EXPECT_NE(std::string::npos, testsupport::readFile(console).find("new request [2]"));  // logging was on
-    std::remove(console.c_str());
 }
 
 TEST(DatabaseFaults, EachIsReportedAndTheNextRequestServed) {
     testsupport::TempDatabase db;
     const std::string before = dump(db), away = db.path() + ".away";
     {
-        Server server(away, {"-u"});
-        expectReply(server.call(SETTINGS), 1, "SQL Error  14: unable to open database file");
+        const auto server = startServer(away, {"-u"});
+        expectReply(server->call(SETTINGS), 1, "SQL Error  14: unable to open database file");
         EXPECT_NE(0, ::access(away.c_str(), F_OK));  // not created
         ASSERT_EQ(0, std::rename(db.path().c_str(), away.c_str()));
-        expectReply(server.call(SETTINGS), 0, "SUCCESS");
+        expectReply(server->call(SETTINGS), 0, "SUCCESS");
         ASSERT_EQ(0, std::rename(away.c_str(), db.path().c_str()));
     }
     {
         ASSERT_EQ(0, ::chmod(db.path().c_str(), 0444));
-        Server server(db.path(), {"-u"}, "/dev/null", true);
-        expectReply(server.call(request("SET_CURRENCY", R"({"currency":"USD"})")), 1,
+        const auto server = startServer(db.path(), {"-u"}, true);
+        expectReply(server->call(request("SET_CURRENCY", R"({"currency":"USD"})")), 1,
                     "SQL Error  8: attempt to write a readonly database");
-        expectReply(server.call(SETTINGS), 0, "SUCCESS");
+        expectReply(server->call(SETTINGS), 0, "SUCCESS");
         EXPECT_EQ(before, dump(db));
         ::chmod(db.path().c_str(), 0644);
     }
     db.exec("DROP TABLE help");
-    Server server(db.path(), {"-u"});
-    expectReply(server.call(request("GET_HELP", R"({"language":"en"})", USER101)), 1,
+    const auto server = startServer(db.path(), {"-u"});
+    expectReply(server->call(request("GET_HELP", R"({"language":"en"})", USER101)), 1,
                 "SQL Error  1: no such table: help");
-    expectReply(server.call(SETTINGS), 0, "SUCCESS");
+    expectReply(server->call(SETTINGS), 0, "SUCCESS");
 }
 
 }  // namespace
-}  // namespace reliability
+}  // namespace servertest

@@ -6,18 +6,20 @@ namespace {
 
 const std::string FORM = "application/x-www-form-urlencoded";
 
-std::string echo(const std::string& value) {
-    return R"({"request":"ECHO","arg":{"value":")" + value +
-           R"("},"auth":{"name":"x","pass":"y","admin":false}})";
-}
+const std::string ECHO_HEAD = R"({"request":"ECHO","arg":{"value":")";
+const std::string ECHO_TAIL = R"("},"auth":{"name":"x","pass":"y","admin":false}})";
+
+std::string echo(const std::string& value) { return ECHO_HEAD + value + ECHO_TAIL; }
+// The request text with its bytes as given, around the encoded request.
+std::string raw(const std::string& value) { return urlEncode(ECHO_HEAD) + value + urlEncode(ECHO_TAIL); }
 
 std::string echoed(const std::string& value) {
     return R"({"response":"ECHO","error_code":0,"error_description":"SUCCESS","arg":{"value":")" + value +
            "\"}}";
 }
 
-const std::string ECHO = echo(R"(a \"b\" & c=d%+)");
-const std::string ECHOED = echoed(R"(a \"b\" & c=d%+)");
+const std::string ECHO = echo(R"(a \"b\" & c=d%+%41)");
+const std::string ECHOED = echoed(R"(a \"b\" & c=d%+%41)");
 
 TEST(PathNormalisation, SlashRunsCollapseAndOneTrailingSlashGoes) {
     // Each path followed by its normal form; only paths longer than two characters lose a trailing slash.
@@ -51,6 +53,9 @@ TEST_F(ServerTest, EveryRequestGetsItsReply) {
     const std::string body = "Content-Length: 9\r\nContent-Type: " + FORM + "\r\n\r\nrequest=y";
     const std::string notFound = "URL could not be found";
     const std::string notAllowed = "Method not allowed";
+    const std::string parseError =
+        R"({"response":"UNKNOWN","error_code":2,"error_description":"Cannot parse JSON: a","arg":null})";
+    const std::string invalidUtf8 = "\xff\xfe\xc3\x28\xed\xa0\x80\xf4\x90\x80\x80\xc0\xaf";
     // {request in pieces, status (0: closed unanswered), body}
     const std::vector<std::tuple<std::vector<std::string>, int, std::string>> cases{
         {{get("/Pelbrin?request=" + urlEncode(ECHO))}, 200, ECHOED},
@@ -60,7 +65,15 @@ TEST_F(ServerTest, EveryRequestGetsItsReply) {
         {{post(FORM, "comment=" + browserEncode("a b+c") + "&request=" + browserEncode(ECHO) + "&send=Send")},
          200,
          ECHOED},
+        // Multipart parts are taken as they are, without decoding.
         {{post("multipart/form-data; boundary=XyZ", multipart)}, 200, ECHOED},
+        {{form(invalidUtf8)}, 200, echoed(invalidUtf8)},
+        // A NUL ends the text the JSON parser sees; broken escapes stay as they are.
+        {{get("/Pelbrin?request=" + raw("a%00b"))}, 200, parseError},
+        {{post(FORM, "request=" + raw("a%00b"))}, 200, parseError},
+        {{get("/Pelbrin?request=" + raw("a%zzb+c%2B%"))}, 200, echoed("a%zzb c+%")},
+        {{post(FORM, "request=" + raw("a%zzb+c%2B%"))}, 200, echoed("a%zzb c+%")},
+        {{get("/Pelbrin?request")}, 200, BANNER},
         {pieces, 200, echoed(split)},
         {{form(longest)}, 200, echoed(longest)},
         {{form(longest + "b")}, 0, ""},

@@ -1,3 +1,4 @@
+#include <fstream>
 #include <future>
 #include <set>
 
@@ -96,7 +97,7 @@ TEST_F(ServerTest, RecordsReachTheLogFileAndTheLogServer) {
     EXPECT_EQ(0, server->exitStatus());
     EXPECT_EQ("Logging to file enabled\nLogging to server enabled\n", server->out());
     const std::string started = "server started. Port: " + std::to_string(port) + "   ssl: OFF";
-    EXPECT_NE(std::string::npos, readWhole(logFile).find(" INFO  PelbrinSrv  - " + started + "\n"));
+    EXPECT_NE(std::string::npos, readFile(logFile).find(" INFO  PelbrinSrv  - " + started + "\n"));
     unlink(logFile.c_str());
     char datagram[65536];
     const ssize_t size = ::recv(receiver.fd, datagram, sizeof datagram, 0);
@@ -116,14 +117,18 @@ TEST_F(ServerTest, AdminLoginIsJudgedByTheManagerInterfaceUnlessTheDummyIsAsked)
                           R"(","admin":true}})");
     };
     using testsupport::FakePeer;
-    // {dummy validator, the manager's answer, password, reply}
-    const std::vector<std::tuple<bool, std::string, std::string, std::string>> cases{
-        {false, FakePeer::kSuccessAnswer, "trivx", ok},
-        {false, FakePeer::kErrorAnswer, "trivx", refused},
-        {true, FakePeer::kErrorAnswer, "trivx", ok},
-        {true, FakePeer::kSuccessAnswer, "x", refused}};
-    for (const auto& [dummy, answer, pass, reply] : cases) {
-        SCOPED_TRACE(reply + (dummy ? " dummy" : " manager"));
+    // {dummy validator, the manager's answer, password, reply, whether the manager is asked}
+    const std::vector<std::tuple<bool, std::string, std::string, std::string, bool>> cases{
+        {false, FakePeer::kSuccessAnswer, "trivx", ok, true},
+        {false, FakePeer::kErrorAnswer, "trivx", refused, true},
+        // A line break would smuggle another action to the manager.
+        {false, FakePeer::kSuccessAnswer, "trivx\\r\\nAction: Logoff", refused, false},
+        {false, FakePeer::kSuccessAnswer, "trivx\\n", refused, false},
+        {false, FakePeer::kSuccessAnswer, "\\rtrivx", refused, false},
+        {true, FakePeer::kErrorAnswer, "trivx", ok, false},
+        {true, FakePeer::kSuccessAnswer, "x", refused, false}};
+    for (const auto& [dummy, answer, pass, reply, asked] : cases) {
+        SCOPED_TRACE(pass + (dummy ? " dummy" : " manager"));
         FakePeer::Script script;
         script.answer = answer;
         FakePeer manager(script);
@@ -131,9 +136,11 @@ TEST_F(ServerTest, AdminLoginIsJudgedByTheManagerInterfaceUnlessTheDummyIsAsked)
         if (dummy) arguments.push_back("-u");
         const auto server = start(arguments);
         EXPECT_EQ(reply, sendHttp(port, {login(pass)}).body);
-        ASSERT_EQ(dummy ? 0u : 1u, manager.connectionCount());
-        EXPECT_TRUE(dummy ||
-                    manager.received(0).find("Username: trivx\r\nSecret: trivx\r\n") != std::string::npos);
+        ASSERT_EQ(asked ? 1u : 0u, manager.connectionCount());
+        if (asked) {
+            EXPECT_EQ("Action: Login\r\nActionID: 1\r\nUsername: trivx\r\nSecret: trivx\r\n\r\n",
+                      manager.received(0));
+        }
     }
 }
 

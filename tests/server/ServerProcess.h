@@ -1,28 +1,31 @@
 #pragma once
 
 #include <arpa/inet.h>
+#include <cjson/cJSON.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
 #include <memory>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "tests/support/TempDatabase.h"
 
+// The built server run as a process of its own, and a raw HTTP client to talk to it.
 namespace servertest {
 
 using namespace std::chrono_literals;
+using testsupport::readFile;
 
 const std::string EXECUTABLE = PELBRIN_SERVER_EXECUTABLE;
 const std::string BANNER = "PelbrinSrv, ver 2.3.1 ('Dec  2 2015 07:26:53')";
+const std::string ADMIN = R"({"name":"trivx","pass":"trivx","admin":true})";
+const std::string USER101 = R"({"name":"101","pass":"secret101","admin":false})";
 const auto PATIENCE = 20s;  // generous: a sanitized build starts slowly
 
 inline std::string uniquePath(const std::string& stem) {
@@ -30,13 +33,8 @@ inline std::string uniquePath(const std::string& stem) {
     return testing::TempDir() + "pelbrin" + std::to_string(getpid()) + "_" + std::to_string(++counter) + stem;
 }
 
-inline std::string readWhole(const std::string& path) {
-    std::ostringstream text;
-    text << std::ifstream(path, std::ios::binary).rdbuf();
-    return text.str();
-}
-
-// A socket of the given type bound to a loopback port the kernel picks; reads time out.
+// A socket of the given type bound to a loopback port the kernel picks; reads time out beyond the server's
+// 30 s busy time-out.
 struct Socket {
     explicit Socket(int type = SOCK_STREAM) : fd(::socket(AF_INET, type, 0)) {
         sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
@@ -44,7 +42,7 @@ struct Socket {
         if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0) throw std::runtime_error("bind");
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
         port = ntohs(address.sin_port);
-        const timeval timeout{10, 0};
+        const timeval timeout{90, 0};
         ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
     }
     ~Socket() { ::close(fd); }
@@ -98,13 +96,19 @@ inline std::string post(const std::string& contentType, const std::string& body,
 }
 
 inline std::string urlEncode(const std::string& text) {
-    std::string encoded;
-    for (const unsigned char c : text) {
-        char escaped[4];
-        std::snprintf(escaped, sizeof escaped, "%%%02X", c);
-        encoded += std::isalnum(c) || c == '-' || c == '_' || c == '.' ? std::string(1, c) : escaped;
-    }
-    return encoded;
+    std::string out;
+    for (const unsigned char c : text)
+        out += std::isalnum(c) ? std::string(1, c)
+                               : std::string{'%', "0123456789ABCDEF"[c >> 4], "0123456789ABCDEF"[c & 15]};
+    return out;
+}
+
+inline std::string postForm(const std::string& body) {
+    return post("application/x-www-form-urlencoded", body);
+}
+
+inline std::string request(const std::string& method, const std::string& arg, const std::string& auth = ADMIN) {
+    return R"({"request":")" + method + R"(","arg":)" + arg + R"(,"auth":)" + auth + "}";
 }
 
 // Console log text without the "<file>.cpp:<line> " that starts each record.
@@ -112,31 +116,66 @@ inline std::string sourceless(const std::string& text) {
     return std::regex_replace(text, std::regex("(^|\n)[A-Za-z]+\\.cpp:[0-9]+ "), "$1");
 }
 
-// One run of the built server with its output in files; killed by its pid when still running at the end.
+// An answer taken apart; code -1 when none came.
+struct Reply {
+    explicit Reply(const std::string& text) : body(text), json(cJSON_Parse(text.c_str()), cJSON_Delete) {
+        const cJSON* c = cJSON_GetObjectItemCaseSensitive(json.get(), "error_code");
+        const cJSON* d = cJSON_GetObjectItemCaseSensitive(json.get(), "error_description");
+        code = cJSON_IsNumber(c) ? c->valueint : -1;
+        if (cJSON_IsString(d)) description = d->valuestring;
+    }
+    const cJSON* arg(const char* key) const {
+        return cJSON_GetObjectItemCaseSensitive(cJSON_GetObjectItemCaseSensitive(json.get(), "arg"), key);
+    }
+    int rows() const { return cJSON_IsArray(arg("rows")) ? cJSON_GetArraySize(arg("rows")) : -1; }
+    std::string value() const { return cJSON_IsString(arg("value")) ? arg("value")->valuestring : "?"; }
+
+    std::string body;
+    std::unique_ptr<cJSON, void (*)(cJSON*)> json;
+    int code = -1;
+    std::string description;
+};
+
+inline void expectReply(const Reply& reply, int code, const std::string& description) {
+    EXPECT_EQ(code, reply.code) << reply.body.substr(0, 300);
+    EXPECT_EQ(description, reply.description);
+}
+
+inline Reply call(std::uint16_t port, const std::string& json) {
+    return Reply(sendHttp(port, {postForm("request=" + urlEncode(json))}).body);
+}
+
+// One run of the built server with its output in files, by its pid. Once started to serve it must still run
+// at the end unless the test signalled it (a sanitizer finding ends it). asNobody: a root test run starts it
+// as nobody, so file modes bind it.
 class ServerProcess {
 public:
-    explicit ServerProcess(std::vector<std::string> arguments) {
+    explicit ServerProcess(std::vector<std::string> arguments, bool asNobody = false) {
         arguments.insert(arguments.begin(), EXECUTABLE);
         std::vector<char*> argv;
         for (auto& argument : arguments) argv.push_back(argument.data());
         argv.push_back(nullptr);
-        pid = fork();
-        if (pid == 0) {
+        if ((pid = fork()) == 0) {
             const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (asNobody && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(126);
             if (out >= 0 && err >= 0 && dup2(out, 1) >= 0 && dup2(err, 2) >= 0) execv(argv[0], argv.data());
             _exit(127);
         }
     }
     ~ServerProcess() {
-        if (running()) kill(pid, SIGKILL);
+        EXPECT_TRUE(!serving || running()) << "the server ended by itself, status " << exitStatus();
+        if (running()) ::kill(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
         unlink(outPath.c_str());
         unlink(errPath.c_str());
     }
     ServerProcess(const ServerProcess&) = delete;
 
-    void signal(int number) const { kill(pid, number); }
+    void signal(int number) {
+        serving = false;
+        ::kill(pid, number);
+    }
     bool running() {
         if (!ended && waitpid(pid, &status, WNOHANG) == pid) ended = true;
         return !ended;
@@ -147,8 +186,12 @@ public:
         while (running() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(10ms);
         return ended ? (WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)) : -1;
     }
-    std::string out() const { return readWhole(outPath); }
-    std::string err() const { return readWhole(errPath); }
+    std::string out() const { return readFile(outPath); }
+    std::string err() const { return readFile(errPath); }
+    Reply call(const std::string& json) const { return servertest::call(port, json); }
+
+    std::uint16_t port = 0;
+    bool serving = false;
 
 private:
     const std::string outPath = uniquePath("stdout");
@@ -158,27 +201,51 @@ private:
     bool ended = false;
 };
 
+// Adds "-d <database> -p <port>" and waits for the banner; tries another port when one was taken.
+inline std::unique_ptr<ServerProcess> startServer(const std::string& database, std::vector<std::string> arguments,
+                                                  bool asNobody = false) {
+    arguments.insert(arguments.begin(), {"-d", database, "-p", ""});
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        const std::uint16_t port = Socket().port;
+        arguments[3] = std::to_string(port);
+        auto server = std::make_unique<ServerProcess>(arguments, asNobody);
+        server->port = port;
+        for (auto end = std::chrono::steady_clock::now() + PATIENCE;
+             server->running() && std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(20ms)) {
+            if (sendHttp(port, {get("/Pelbrin")}).body == BANNER) {
+                server->serving = true;
+                return server;
+            }
+        }
+    }
+    throw std::runtime_error("the server never answered");
+}
+
 // Runs the server on a free port with a fresh database.
 class ServerTest : public testing::Test {
 protected:
-    // Adds "-d <database> -p <port>" and waits for the banner; tries another port when one was taken.
-    std::unique_ptr<ServerProcess> start(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), {"-d", database.path(), "-p", ""});
-        for (int attempt = 0; attempt < 10; ++attempt) {
-            port = Socket().port;
-            arguments[3] = std::to_string(port);
-            auto server = std::make_unique<ServerProcess>(arguments);
-            const auto end = std::chrono::steady_clock::now() + PATIENCE;
-            while (server->running() && std::chrono::steady_clock::now() < end) {
-                if (sendHttp(port, {get("/Pelbrin")}).body == BANNER) return server;
-                std::this_thread::sleep_for(20ms);
-            }
-        }
-        throw std::runtime_error("the server never answered");
+    std::unique_ptr<ServerProcess> start(const std::vector<std::string>& arguments) {
+        auto server = startServer(database.path(), arguments);
+        port = server->port;
+        return server;
     }
 
     testsupport::TempDatabase database;
     std::uint16_t port = 0;
 };
+
+// Every row of every table, so any stray write shows.
+inline std::string dump(const testsupport::TempDatabase& db) {
+    std::string text;
+    for (const char* table : {"cdr", "exten", "rate", "rate_history", "cache_rate_to_exten", "settings", "help",
+                              "recharge_history"}) {
+        text += std::string("## ") + table + "\n";
+        for (const auto& row : db.query(std::string("SELECT * FROM ") + table + " ORDER BY rowid")) {
+            for (const auto& cell : row) text += (cell ? "'" + *cell + "'" : "NULL") + "|";
+            text += "\n";
+        }
+    }
+    return text;
+}
 
 }  // namespace servertest
