@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <future>
@@ -66,17 +67,17 @@ TEST_F(Rates, CollisionRuleOnActivation) {
     } cases[] = {
         {"'0', 7, '08:00', '12:00', '101'", "'0', 7, '12:00', '18:00', '101'", 0},  // touching
         {"'0', 7, '22:00', '06:00', '101'", "'0', 7, '05:00', '07:00', '101'", 1},  // midnight
-        {"'0', 7, '22:00', '06:00', '101'", "'0', 7, '08:00', '20:00', '101'", 0},
         {"'0', 7, '09:00', '12:00', '101'", "'0', 7, '08:00', '18:00', '101'", 0},  // enclosing second
         {"'0', 7, '08:00', '18:00', '101'", "'0', 7, '09:00', '12:00', '101'", 1},  // enclosing first
         {"'0', 7, '08:00', '18:00', '101'", "'0', 7, '22:00', '20:00', '101'", 0},
         {"'0', 7, '22:00', '20:00', '101'", "'0', 7, '08:00', '18:00', '101'", 1},
         {"'00', 0, '08:00', '18:00', '101'", "'001', 0, '08:00', '18:00', '101'", 0},
+        {"'0', 7, '08:00', '18:00', '101'", "'0', 8, '08:00', '18:00', '101'", 0},
+        {"'0', 7, '08:00', '18:00', '101'", "'0', 7, '08:00', '18:00', '102,1'", 0},
         {"'00', NULL, '08:00', '18:00', '101'", "'00', 0, '08:00', '18:00', '101'", 1},
         {"'0', 7, '10:00', '10:00', '101'", "'0', 7, '08:00', '18:00', '101'", 0},          // empty range
         {"'0', 7, '08:00', '18:00', '101'", "'0', 7, '19:00', '20:00', '101,102,101'", 1},  // itself
         {"'0', 7, '22:00', '', '101'", "'0', 7, '23:00', '23:30', '101'", 1},  // stored off the form
-        {"'0', 7, '9:00', '06:00', '101'", "'0', 7, '08:00', '09:00', '101'", 0},
         {"'', 0, '', '01:00', ''", "NULL, NULL, NULL, NULL, NULL", 1},
     };
     for (const auto& c : cases) {
@@ -152,8 +153,6 @@ TEST_F(Rates, ValueChecksInOrderBeforeCredentialsAndActiveAfterThem) {
         {4, field + "init_cost" + min + "-2", [&] { write(0, 0, -2.9, -1, &minus); }},
         {4, field + "init_time" + min + "-1", [&] { write(0, 0, -0.9, -1.0, &minus); }},
         {4, field + "number_length" + min + "-1", [&] { write(0, 0, 0, 0, &minus); }},
-    });
-    refused({
         {4, field + "active" + active + "2", [&] { add("5", "08:00", "09:00", "201", 2); }},
         {4, field + "active" + active + "-1",
          [&] { korvu.updateRate(kAdmin, 2, "5", nullptr, 1, 60, "08:00", "09:00", 0, 0, "2", -1); }},
@@ -178,10 +177,9 @@ TEST_F(Rates, ConcurrentCollidingAddsCommitExactlyOne) {
             }
         };
         auto first = std::async(std::launch::async, write, "08:00", "12:00");
-        const std::string second = write("10:00", "14:00"), outcomes = first.get() + "|" + second;
-        EXPECT_TRUE(outcomes == "committed|CorruptedRatesTable  11: " + colliding(1) ||
-                    outcomes == "CorruptedRatesTable  11: " + colliding(1) + "|committed")
-            << outcomes;
+        const std::string second = write("10:00", "14:00"), one = first.get();
+        EXPECT_EQ("CorruptedRatesTable  11: " + colliding(1) + "|committed",
+                  std::min(one, second) + "|" + std::max(one, second));  // one of each, either way round
         EXPECT_EQ("1;", q("SELECT count(*) FROM rate WHERE prefix = '" + prefix + "'"));
     }
 }
