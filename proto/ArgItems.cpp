@@ -1,9 +1,5 @@
 #include "proto/ArgItems.h"
 
-#include <cerrno>
-#include <climits>
-#include <cmath>
-#include <cstdlib>
 
 #include "proto/Convert.h"
 #include "proto/ProtoException.h"
@@ -63,60 +59,18 @@ std::unique_ptr<std::string> optionalStringOrThrow(const RequestData& rd, const 
     return std::make_unique<std::string>(stringValueOrThrow(*item, key));
 }
 
-namespace {
-
-// The converters' own refusal text, for values they would read but not hold.
-[[noreturn]] void refuseOutOfRange(const std::string& text, const char* ending) {
-    throw InvalidArgException("cannot convert '" + text + ending);
-}
-
-// The converters' text passed their form checks, so strtoll reads the same leading number they read.
-bool fitsLongLong(const std::string& text, long long& value) {
-    errno = 0;
-    value = std::strtoll(text.c_str(), nullptr, 10);
-    return errno != ERANGE;
-}
-
-}  // namespace
-
-int checkedToInt(const std::string& text) {
-    const int value = toInt(text);
-    long long wide = 0;
-    if (!fitsLongLong(text, wide) || wide < INT_MIN || wide > INT_MAX) {
-        refuseOutOfRange(text, "' to int");
-    }
-    return value;
-}
-
-long long checkedToLongLong(const std::string& text) {
-    const long long value = toLongLong(text);
-    long long wide = 0;
-    if (!fitsLongLong(text, wide)) {
-        refuseOutOfRange(text, "' to long long int");
-    }
-    return value;
-}
-
-double checkedToDouble(const std::string& text) {
-    const double value = toDouble(text);
-    if (std::isinf(std::strtod(text.c_str(), nullptr))) {
-        refuseOutOfRange(text, "' to double");
-    }
-    return value;
-}
-
 int requiredIntOrThrow(const RequestData& rd, const std::string& key, const std::string& absentWording) {
-    return checkedToInt(requiredStringOrThrow(rd, key, absentWording));
+    return toInt(requiredStringOrThrow(rd, key, absentWording));
 }
 
 long long requiredLongLongOrThrow(const RequestData& rd, const std::string& key,
                                   const std::string& absentWording) {
-    return checkedToLongLong(requiredStringOrThrow(rd, key, absentWording));
+    return toLongLong(requiredStringOrThrow(rd, key, absentWording));
 }
 
 double requiredDoubleOrThrow(const RequestData& rd, const std::string& key,
                              const std::string& absentWording) {
-    return checkedToDouble(requiredStringOrThrow(rd, key, absentWording));
+    return toDouble(requiredStringOrThrow(rd, key, absentWording));
 }
 
 std::unique_ptr<int> optionalIntOrThrow(const RequestData& rd, const std::string& key) {
@@ -124,7 +78,7 @@ std::unique_ptr<int> optionalIntOrThrow(const RequestData& rd, const std::string
     if (!text) {
         return nullptr;
     }
-    return std::make_unique<int>(checkedToInt(*text));
+    return std::make_unique<int>(toInt(*text));
 }
 
 std::unique_ptr<int> nullableIntOrThrow(const RequestData& rd, const std::string& key,
@@ -136,7 +90,7 @@ std::unique_ptr<int> nullableIntOrThrow(const RequestData& rd, const std::string
     if (!cJSON_IsString(&item) || item.valuestring == nullptr) {
         throw InvalidArgException(badTypeMessage(key, expected));
     }
-    return std::make_unique<int>(checkedToInt(item.valuestring));
+    return std::make_unique<int>(toInt(item.valuestring));
 }
 
 const cJSON& requiredArrayOrThrow(const RequestData& rd, const std::string& key,
@@ -163,7 +117,7 @@ void readIdsOrThrow(const cJSON& array, const std::string& notStringMessage, std
         if (!cJSON_IsString(element) || element->valuestring == nullptr) {
             throw InvalidArgException(notStringMessage);
         }
-        ids.push_back(checkedToLongLong(element->valuestring));
+        ids.push_back(toLongLong(element->valuestring));
     }
 }
 

@@ -46,13 +46,6 @@ std::string requiredStringOrThrow(const RequestData& rd, const std::string& key,
 // An optional string item: null when missing, a new copy when a string, badTypeMessage(key) otherwise.
 std::unique_ptr<std::string> optionalStringOrThrow(const RequestData& rd, const std::string& key);
 
-// The converters of proto/Convert.h, but a text whose number the result type cannot hold (an int
-// beyond 32 bits, an id beyond 64 bits, a double beyond its range) is refused in the converter's
-// own words instead of being wrapped, clamped or made infinite.
-int checkedToInt(const std::string& text);
-long long checkedToLongLong(const std::string& text);
-double checkedToDouble(const std::string& text);
-
 // Required string items converted as soon as they pass their checks: missing gives
 // noItemMessage(absentWording), another type badTypeMessage(key), a bad text the converter's refusal.
 int requiredIntOrThrow(const RequestData& rd, const std::string& key, const std::string& absentWording);
@@ -85,7 +78,7 @@ struct IdListWords {
 // The list's array, refused when missing, not an array or empty.
 const cJSON& nonEmptyIdArrayOrThrow(const RequestData& rd, const IdListWords& words);
 
-// Replaces ids with the array's elements converted by checkedToLongLong, in order, duplicates kept.
+// Replaces ids with the array's elements converted by toLongLong, in order, duplicates kept.
 // Each id is stored before the next element is looked at; a failing element ends the reading.
 void readIdsOrThrow(const cJSON& array, const std::string& notStringMessage, std::list<long long>& ids);
 

@@ -1,6 +1,10 @@
 #include "proto/Convert.h"
 
+#include <cerrno>
+#include <climits>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "proto/ProtoException.h"
 
@@ -22,11 +26,22 @@ bool onlyCharsOf(const std::string& text, bool allowPoint) {
     throw InvalidArgException("cannot convert '" + text + ending);
 }
 
+// sscanf wraps an int, clamps a long long and makes a double infinite when the number does not fit;
+// each would silently name another record, so such a text is refused. The form checks have passed,
+// so strtoll/strtod read the same leading number sscanf read.
+bool fitsLongLong(const std::string& text, long long& value) {
+    errno = 0;
+    value = std::strtoll(text.c_str(), nullptr, 10);
+    return errno != ERANGE;
+}
+
 }  // namespace
 
 int toInt(const std::string& text) {
     int value = 0;
-    if (!onlyCharsOf(text, false) || std::sscanf(text.c_str(), "%d", &value) != 1) {
+    long long wide = 0;
+    if (!onlyCharsOf(text, false) || std::sscanf(text.c_str(), "%d", &value) != 1 ||
+        !fitsLongLong(text, wide) || wide < INT_MIN || wide > INT_MAX) {
         refuse(text, "' to int");
     }
     return value;
@@ -34,7 +49,8 @@ int toInt(const std::string& text) {
 
 long long toLongLong(const std::string& text) {
     long long value = 0;
-    if (!onlyCharsOf(text, false) || std::sscanf(text.c_str(), "%lld", &value) != 1) {
+    long long wide = 0;
+    if (!onlyCharsOf(text, false) || std::sscanf(text.c_str(), "%lld", &value) != 1 || !fitsLongLong(text, wide)) {
         refuse(text, "' to long long int");
     }
     return value;
@@ -42,7 +58,7 @@ long long toLongLong(const std::string& text) {
 
 double toDouble(const std::string& text) {
     double value = 0;
-    if (!onlyCharsOf(text, true) || std::sscanf(text.c_str(), "%lf", &value) != 1) {
+    if (!onlyCharsOf(text, true) || std::sscanf(text.c_str(), "%lf", &value) != 1 || std::isinf(value)) {
         refuse(text, "' to double");
     }
     return value;

@@ -56,9 +56,9 @@ std::string cannot(const std::string& text, const std::string& type) {
     return "!cannot convert '" + text + "' to " + type;
 }
 
-// The converters read a leading decimal number and quote a refused text whole. The argument classes'
-// checked ones also refuse a number beyond the field's type rather than wrap it onto another extension
-// or rate, clamp it or make it infinite; both ends of each range still pass.
+// The converters read a leading decimal number and quote a refused text whole. A number beyond the type
+// is refused rather than wrapped onto another extension or rate, clamped or made infinite; both ends of
+// each range still pass.
 TEST(NumberConversion, LeadingNumberIsReadAndRefusalsQuoteTheWholeText) {
     const std::string nul("1\0" "2", 3), big = "1" + std::string(308, '0');
     expectRows({{"42", "42"}, {"-7", "-7"}, {"007", "7"}, {"12-3", "12"}, {"", cannot("", "int")}, {"-", cannot("-", "int")},
@@ -69,11 +69,11 @@ TEST(NumberConversion, LeadingNumberIsReadAndRefusalsQuoteTheWholeText) {
     expectRows({{"2.50", "2.5"}, {"-.5", "-0.5"}, {"1.2.3", "1.2"}, {"1e3", cannot("1e3", "double")},
         {".", cannot(".", "double")}, {"1,5", cannot("1,5", "double")}}, toDouble);
     expectRows({{"2147483647", "2147483647"}, {"-2147483648", "-2147483648"}, {"12-3", "12"},
-        {"2147483648", cannot("2147483648", "int")}, {"-2147483649", cannot("-2147483649", "int")}}, checkedToInt);
+        {"2147483648", cannot("2147483648", "int")}, {"-2147483649", cannot("-2147483649", "int")}}, toInt);
     expectRows({{"9223372036854775807", "9223372036854775807"}, {"-9223372036854775808", "-9223372036854775808"},
         {"9223372036854775808", cannot("9223372036854775808", "long long int")},
-        {"-9223372036854775809", cannot("-9223372036854775809", "long long int")}}, checkedToLongLong);
-    expectRows({{big, "1e+308"}, {big + "0", cannot(big + "0", "double")}}, checkedToDouble);
+        {"-9223372036854775809", cannot("-9223372036854775809", "long long int")}}, toLongLong);
+    expectRows({{big, "1e+308"}, {big + "0", cannot(big + "0", "double")}}, toDouble);
 }
 
 // What a prepared record holds where this layer decides it, each field followed by "|"; an optional one
