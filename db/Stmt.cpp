@@ -84,8 +84,7 @@ std::unique_ptr<std::string> columnText(Stmt& statement, int column) {
 }
 
 std::optional<std::string_view> columnTextView(Stmt& statement, int column) {
-    // strlen rather than sqlite3_column_bytes: it stops at the first NUL as columnText does, and every
-    // interface call takes the connection's mutex in serialized mode.
+    // strlen rather than sqlite3_column_bytes: it stops at the first NUL as columnText does.
     const unsigned char* text = sqlite3_column_text(statement.handle(), column);
     if (text == nullptr) {
         return std::nullopt;

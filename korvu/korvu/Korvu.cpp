@@ -11,8 +11,9 @@ namespace korvu {
 
 namespace {
 
-// Read and write, never create: the exchange owns the database file.
-constexpr int kOpenFlags = SQLITE_OPEN_READWRITE;
+// Read and write, never create: the exchange owns the database file. A connection lives within one
+// operation on one thread, so SQLite need not lock it on every call.
+constexpr int kOpenFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
 constexpr int kBusyTimeoutMs = 30000;
 
 }  // namespace
