@@ -16,7 +16,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 
-ALL_TARGETS="fuzz_encode fuzz_path fuzz_args fuzz_request"
+ALL_TARGETS="fuzz_args fuzz_request"
 replay=0
 merge=0
 parallel=0
