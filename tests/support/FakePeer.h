@@ -1,84 +1,110 @@
 #pragma once
 
-#include <chrono>
-#include <condition_variable>
-#include <cstddef>
-#include <deque>
-#include <mutex>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <string>
+#include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace testsupport {
 
-// A loopback TCP stand-in for the Asterisk manager interface on a port the kernel picks. A thread per
-// connection follows the script: greeting, read the request, answer (or misbehave), then record whatever
-// else arrives until the client closes. Reads time out, so a broken client cannot hang a test.
+// A socket of this type bound to 127.0.0.1 on a port the kernel picks.
+inline int loopbackSocket(int type, unsigned short& port, bool listening = false) {
+    const int fd = ::socket(AF_INET, type | SOCK_CLOEXEC, 0);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    socklen_t length = sizeof address;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+        (listening && ::listen(fd, 16) != 0)) {
+        throw std::system_error(errno, std::generic_category(), "no loopback socket");
+    }
+    port = ntohs(address.sin_port);
+    return fd;
+}
+
+// A stand-in for the Asterisk manager interface. One thread serves the connections in turn: greeting, the
+// answer once a request up to its empty line is in, and a record of every byte until the client closes.
+// Reads time out, so a broken client cannot hang a test.
 class FakePeer {
 public:
-    // After the greeting: Answer sends the script's answer, CloseAfterGreeting ends the stream at once,
-    // OverlongLine sends kOverlongLine, NeverAnswer stays silent until the client closes (or holdLimit runs
-    // out), AnswerGarbage sends kGarbageAnswer.
-    enum class Behaviour { Answer, CloseAfterGreeting, OverlongLine, NeverAnswer, AnswerGarbage };
+    // CloseAfterGreeting ends the stream after the greeting, NeverAnswer stays silent, AnswerGarbage sends
+    // binary noise ending in CR LF.
+    enum class Behaviour { Answer, CloseAfterGreeting, NeverAnswer, AnswerGarbage };
     struct Script {
-        explicit Script(Behaviour b = Behaviour::Answer) : behaviour(b) {}
-        std::string greeting = kGreeting;  // empty: no greeting is sent
+        Behaviour behaviour = Behaviour::Answer;
         std::string answer = kSuccessAnswer;
-        Behaviour behaviour;
-        std::string requestEnd = "\r\n\r\n";  // the request is complete once this has arrived
-        std::chrono::milliseconds readTimeout{5000};
-        std::chrono::milliseconds holdLimit{30000};
     };
-    static const std::string kGreeting;       // "Asterisk Call Manager/1.1\r\n"
-    static const std::string kSuccessAnswer;  // starts with "Response: Success\r\n"
-    static const std::string kErrorAnswer;    // starts with "Response: Error\r\n"
-    static const std::string kGarbageAnswer;  // binary noise ending in CR LF
-    static const std::string kOverlongLine;   // 200 bytes of 'A', no CR LF
+    static inline const std::string kSuccessAnswer =
+        "Response: Success\r\nActionID: 1\r\nMessage: Authentication accepted\r\n\r\n";
+    static inline const std::string kErrorAnswer =
+        "Response: Error\r\nActionID: 1\r\nMessage: Authentication failed\r\n\r\n";
 
-    FakePeer();
-    explicit FakePeer(Behaviour behaviour);
-    explicit FakePeer(Script script);
-    ~FakePeer();  // its mutex and threads already forbid copies
+    FakePeer() : FakePeer(Script()) {}
+    explicit FakePeer(Behaviour behaviour) : FakePeer(Script{behaviour}) {}
+    explicit FakePeer(Script script)
+        : mScript(std::move(script)), mListenFd(loopbackSocket(SOCK_STREAM, mPort, true)), mAcceptor([this] {
+              for (int fd; (fd = ::accept4(mListenFd, nullptr, nullptr, SOCK_CLOEXEC)) >= 0; ::close(fd))
+                  serve(fd);
+          }) {}
+    ~FakePeer() {
+        finish();
+        ::close(mListenFd);
+    }
 
     unsigned short port() const { return mPort; }
-    // Connections accepted so far; one the kernel completed before the call is always counted.
-    std::size_t connectionCount();
-    // Every byte received on one connection (in accept order), once the peer is done with it or
-    // readTimeout and a margin have passed.
-    std::string received(std::size_t connection = 0);
+    // Both stop the peer, once the client still connected closes: later connections are refused.
+    std::size_t connectionCount() { return finish().size(); }
+    std::string received(std::size_t connection = 0) { return finish().at(connection); }
 
 private:
-    struct Session {
-        int fd;
-        std::string received;  // guarded by mMutex, as is done
-        bool done;
-    };
-    bool acceptPending();
-    void serve(Session& session);
-    bool record(Session& session, std::chrono::milliseconds timeout, bool untilRequest);
+    const std::vector<std::string>& finish() {
+        ::shutdown(mListenFd, SHUT_RDWR);  // wakes the acceptor
+        if (mAcceptor.joinable()) mAcceptor.join();
+        return mReceived;
+    }
+    void serve(int fd) {
+        const timeval limit{10, 0};  // beyond the server's 5 s manager time-out, so a silent peer outlasts it
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        std::string& received = mReceived.emplace_back();
+        send(fd, "Asterisk Call Manager/1.1\r\n");
+        if (mScript.behaviour == Behaviour::CloseAfterGreeting)
+            ::shutdown(fd, SHUT_WR);  // a clean end, no reset
+        std::string answer = mScript.behaviour == Behaviour::Answer ? mScript.answer : std::string();
+        if (mScript.behaviour == Behaviour::AnswerGarbage)
+            answer.assign("\x01\xff\x00 R3sp0nse:\tSucc\x7f\r\n", 21);
+        char buffer[512];
+        for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) {
+            received.append(buffer, static_cast<std::size_t>(n));
+            if (received.find("\r\n\r\n") != std::string::npos)
+                send(fd, std::exchange(answer, std::string()));
+        }
+    }
+    static void send(int fd, const std::string& text) { ::send(fd, text.data(), text.size(), MSG_NOSIGNAL); }
 
     const Script mScript;
     unsigned short mPort = 0;  // before the socket, whose initialiser fills it in
-    int mListenFd = -1;
-    std::mutex mMutex;
-    std::condition_variable mSessionDone;
-    std::deque<Session> mSessions;  // a deque keeps each serving thread's reference valid
-    std::vector<std::thread> mThreads;
-    std::thread mAcceptor;
+    const int mListenFd;
+    std::vector<std::string> mReceived;  // per connection; read only once the acceptor has ended
+    std::thread mAcceptor;               // last, so all it uses exists
 };
 
 // A loopback port that refuses every connection: bound, never listening, held so no one else takes it.
 class RefusingPort {
 public:
-    RefusingPort();
-    ~RefusingPort();
-    RefusingPort(const RefusingPort&) = delete;
-    RefusingPort& operator=(const RefusingPort&) = delete;
+    RefusingPort() : mFd(loopbackSocket(SOCK_STREAM, mPort)) {}
+    ~RefusingPort() { ::close(mFd); }
+    RefusingPort(const RefusingPort&) = delete;  // the const member already forbids assignment
     unsigned short port() const { return mPort; }
 
 private:
     unsigned short mPort = 0;  // before the socket, whose initialiser fills it in
-    int mFd = -1;
+    const int mFd;
 };
 
 }  // namespace testsupport
