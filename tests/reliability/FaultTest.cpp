@@ -12,34 +12,14 @@ namespace servertest {
 namespace {
 
 const std::string SETTINGS = request("GET_SETTINGS", "null", USER101);
+const std::string SET_USD = request("SET_CURRENCY", R"({"currency":"USD"})");
 const std::string CURRENCY = "SELECT settings_value FROM settings WHERE settings_key = 'CURRENCY'";
 
 std::string addRate(const std::string& prefix, const std::string& active) {
-    return request(
-        "ADD_RATE",
-        R"({"prefix":")" + prefix +
-            R"(","number_length":"11","rate":"0.5","bill_unit":"60",)"
-            R"("from_hour":"08:00","to_hour":"18:00","init_cost":"0","init_time":"0","extensions":["101"],)"
-            R"("active":")" +
-            active + "\"}");
-}
-
-TEST(BusyDatabase, AWriteOutwaitedByALockFailsAndTheNextIsServed) {
-    testsupport::TempDatabase db;
-    const auto server = startServer(db.path(), {"-u"});
-    sqlite3* other = nullptr;
-    const int opened = sqlite3_open(db.path().c_str(), &other);
-    const std::unique_ptr<sqlite3, decltype(&sqlite3_close)> owner(other, sqlite3_close);
-    ASSERT_EQ(SQLITE_OK, opened);
-    ASSERT_EQ(SQLITE_OK, sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr));
-    const std::string setUsd = request("SET_CURRENCY", R"({"currency":"USD"})");
-    expectReply(server->call(SETTINGS), 0, "SUCCESS");  // readers pass the other's reserved lock
-    // The lock outlasts the server's busy time-out of 30 s, so this answer takes that long.
-    expectReply(server->call(setUsd), 1, "SQL Error  5: database is locked");
-    ASSERT_EQ(SQLITE_OK, sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr));
-    EXPECT_EQ("EUR", *db.queryOne(CURRENCY));
-    expectReply(server->call(setUsd), 0, "SUCCESS");
-    EXPECT_EQ("USD", *db.queryOne(CURRENCY));
+    const std::string rest =
+        R"(","number_length":"11","rate":"0.5","bill_unit":"60","from_hour":"08:00",)"
+        R"("to_hour":"18:00","init_cost":"0","init_time":"0","extensions":["101"],"active":")";
+    return request("ADD_RATE", R"({"prefix":")" + prefix + rest + active + "\"}");
 }
 
 TEST(CrashSafety, SigkillMidStreamLeavesEveryWriteWholeOrAbsent) {
@@ -57,10 +37,10 @@ TEST(CrashSafety, SigkillMidStreamLeavesEveryWriteWholeOrAbsent) {
                         : request("ACTIVATE_RATE", R"({"rate_id":")" + std::to_string(3 + k % 8) +
                                                        R"(","active":")" + std::to_string(k % 2) + "\"}");
                 sent += i % 3 == 0;
-                const Reply reply = server->call(json);
-                if (reply.code == -1) return;  // killed
-                EXPECT_TRUE(reply.code == 0 || reply.code == 11) << reply.body;
-                chargedNow += i % 3 == 0 && reply.code == 0;
+                const std::string outcome = server->call(json).outcome;
+                if (outcome.empty()) return;  // killed
+                EXPECT_TRUE(outcome == "0 SUCCESS" || outcome.rfind("11 ", 0) == 0) << outcome;
+                chargedNow += i % 3 == 0 && outcome == "0 SUCCESS";
             }
         });
         while (chargedNow < 10 && server->running()) std::this_thread::sleep_for(1ms);
@@ -70,9 +50,9 @@ TEST(CrashSafety, SigkillMidStreamLeavesEveryWriteWholeOrAbsent) {
         writer.join();
         charged += chargedNow;
     }
-    // A fresh server rolls the journal back; an inactive rate commits only while no active rates collide.
-    const auto fresh = startServer(db.path(), {"-u"});
-    expectReply(fresh->call(addRate("099", "0")), 0, "SUCCESS");
+    // A fresh server rolls the journal back; a collision left among the active rates would refuse even an
+    // inactive one.
+    EXPECT_EQ("0 SUCCESS", startServer(db.path(), {"-u"})->call(addRate("099", "0")).outcome);
     EXPECT_EQ("ok", *db.queryOne("PRAGMA integrity_check"));
     // One transaction charges both extensions: every amount is in all four values or in none.
     const auto rows = db.query(
@@ -93,17 +73,18 @@ TEST(PeerFaults, EachIsAnsweredCleanlyAndTheServerGoesOn) {
     Peer hanging(Peer::Behaviour::NeverAnswer), closing(Peer::Behaviour::CloseAfterGreeting),
         garbage(Peer::Behaviour::AnswerGarbage);
     const auto at = [](std::uint16_t port) { return "127.0.0.1:" + std::to_string(port); };
-    const std::vector<std::tuple<std::vector<std::string>, int, std::string>> cases{
-        {{"-a", at(refusing.port())}, 1, "Asterisk connection problem: Connection refused"},
-        {{"-a", at(hanging.port())}, 1, "Asterisk connection problem: Resource temporarily unavailable"},
-        {{"-a", at(closing.port())}, 1, "Asterisk connection problem: Read error"},
-        {{"-a", at(garbage.port())}, 6, "Invalid user or password"},
-        {{"-u", "-k", "-l", "0", "-e" + at(Socket(SOCK_DGRAM).port)}, 0, "SUCCESS"}};
-    for (const auto& [options, code, description] : cases) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+        {{"-a", at(refusing.port())}, "1 Asterisk connection problem: Connection refused"},
+        {{"-a", at(hanging.port())}, "1 Asterisk connection problem: Resource temporarily unavailable"},
+        {{"-a", at(closing.port())}, "1 Asterisk connection problem: Read error"},
+        {{"-a", at(garbage.port())}, "6 Invalid user or password"},
+        {{"-u", "-k", "-l", "0", "-e" + at(Socket(SOCK_DGRAM).port)}, "0 SUCCESS"}};
+    for (const auto& [options, outcome] : cases) {
         const auto server = startServer(db.path(), options);
-        expectReply(server->call(request("LOGIN", "null")), code, description);
-        expectReply(server->call(SETTINGS), 0, "SUCCESS");
-        EXPECT_EQ(code == 0, server->err().find("new request [2]") != std::string::npos);  // logging was on
+        EXPECT_EQ(outcome, server->call(request("LOGIN", "null")).outcome);
+        EXPECT_EQ("0 SUCCESS", server->call(SETTINGS).outcome);
+        // Logging was on in the last case only.
+        EXPECT_EQ(outcome == "0 SUCCESS", server->err().find("new request [2]") != std::string::npos);
     }
     EXPECT_EQ(1u, hanging.connectionCount());
     EXPECT_EQ(1u, garbage.connectionCount());
@@ -114,26 +95,37 @@ TEST(DatabaseFaults, EachIsReportedAndTheNextRequestServed) {
     const std::string before = dump(db), away = db.path() + ".away";
     {
         const auto server = startServer(away, {"-u"});
-        expectReply(server->call(SETTINGS), 1, "SQL Error  14: unable to open database file");
+        EXPECT_EQ("1 SQL Error  14: unable to open database file", server->call(SETTINGS).outcome);
         EXPECT_NE(0, ::access(away.c_str(), F_OK));  // not created
         ASSERT_EQ(0, std::rename(db.path().c_str(), away.c_str()));
-        expectReply(server->call(SETTINGS), 0, "SUCCESS");
+        EXPECT_EQ("0 SUCCESS", server->call(SETTINGS).outcome);
         ASSERT_EQ(0, std::rename(away.c_str(), db.path().c_str()));
     }
     {
         ASSERT_EQ(0, ::chmod(db.path().c_str(), 0444));
         const auto server = startServer(db.path(), {"-u"}, true);
-        expectReply(server->call(request("SET_CURRENCY", R"({"currency":"USD"})")), 1,
-                    "SQL Error  8: attempt to write a readonly database");
-        expectReply(server->call(SETTINGS), 0, "SUCCESS");
+        EXPECT_EQ("1 SQL Error  8: attempt to write a readonly database", server->call(SET_USD).outcome);
+        EXPECT_EQ("0 SUCCESS", server->call(SETTINGS).outcome);
         EXPECT_EQ(before, dump(db));
         ::chmod(db.path().c_str(), 0644);
     }
-    db.exec("DROP TABLE help");
     const auto server = startServer(db.path(), {"-u"});
-    expectReply(server->call(request("GET_HELP", R"({"language":"en"})", USER101)), 1,
-                "SQL Error  1: no such table: help");
-    expectReply(server->call(SETTINGS), 0, "SUCCESS");
+    sqlite3* other = nullptr;
+    const int opened = sqlite3_open(db.path().c_str(), &other);
+    const std::unique_ptr<sqlite3, decltype(&sqlite3_close)> owner(other, sqlite3_close);
+    ASSERT_EQ(SQLITE_OK, opened);
+    ASSERT_EQ(SQLITE_OK, sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr));
+    EXPECT_EQ("0 SUCCESS", server->call(SETTINGS).outcome);  // readers pass the other's reserved lock
+    // The lock outlasts the server's busy time-out of 30 s, so this answer takes that long.
+    EXPECT_EQ("1 SQL Error  5: database is locked", server->call(SET_USD).outcome);
+    ASSERT_EQ(SQLITE_OK, sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr));
+    EXPECT_EQ("EUR", *db.queryOne(CURRENCY));
+    EXPECT_EQ("0 SUCCESS", server->call(SET_USD).outcome);
+    EXPECT_EQ("USD", *db.queryOne(CURRENCY));
+    db.exec("DROP TABLE help");
+    EXPECT_EQ("1 SQL Error  1: no such table: help",
+              server->call(request("GET_HELP", R"({"language":"en"})", USER101)).outcome);
+    EXPECT_EQ("0 SUCCESS", server->call(SETTINGS).outcome);
 }
 
 }  // namespace

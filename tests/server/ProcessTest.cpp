@@ -1,6 +1,4 @@
 #include <fstream>
-#include <future>
-#include <set>
 
 #include "tests/server/ServerProcess.h"
 #include "tests/support/FakePeer.h"
@@ -18,9 +16,7 @@ const char HELP[] =
     " -u  use dummy admin validator\n -z  print server configuration\n\nLog levels:\n 0: trace\n 1: debug\n"
     " 2: info\n 3: warn\n 4: error\n 5: fatal\n 6: logging is off\n\n";
 
-const std::string console = "Logging to console enabled\n";
-
-std::string getRequest(const std::string& json) { return get("/Pelbrin?request=" + urlEncode(json)); }
+const std::string CONSOLE = "Logging to console enabled\n";
 
 TEST(StartUp, EndsBeforeServingOnRefusalsHelpAndVersion) {
     const std::string sslConfig = uniquePath("ssl.cfg");
@@ -35,8 +31,8 @@ TEST(StartUp, EndsBeforeServingOnRefusalsHelpAndVersion) {
         {{"-f", sslConfig}, 1, "", EXECUTABLE + ": SSL not supported yet\n"},
         {{"-p", "1"}, 1, "", EXECUTABLE + ": Invalid listenning port number: 1\n"},
         // Logging is set up before a configuration error ends the start-up.
-        {{"-k", "-f", uniquePath("absent.cfg")}, 1, console, unreadable},
-        {{"-k", "-p", std::to_string(taken.port)}, 1, console, "ERROR PelbrinSrv  - Cannot start server\n"},
+        {{"-k", "-f", uniquePath("absent.cfg")}, 1, CONSOLE, unreadable},
+        {{"-k", "-p", std::to_string(taken.port)}, 1, CONSOLE, "ERROR PelbrinSrv  - Cannot start server\n"},
         {{"-h", "-v"}, 0, HELP, ""},
         {{"-v"}, 0, "PelbrinSrv v2.3.1   platform:x86    'Dec  2 2015 07:26:53'\n\n", ""}};
     for (const auto& [arguments, status, out, err] : cases) {
@@ -49,7 +45,11 @@ TEST(StartUp, EndsBeforeServingOnRefusalsHelpAndVersion) {
     unlink(sslConfig.c_str());
 }
 
-TEST_F(ServerTest, SignalsStopOrEndTheServer) {
+// The last case also logs to a file and a log server.
+TEST(Signals, StopOrEndTheServerAndAreLogged) {
+    testsupport::TempDatabase db;
+    const Socket receiver(SOCK_DGRAM);
+    const std::string logFile = uniquePath("server.log");
     const std::string started = "INFO  PelbrinSrv  - server started. Port: <port>   ssl: OFF\n";
     const std::string stopped = "INFO  PelbrinSrv  - Server stopped\n";
     const std::string pipe = "DEBUG PelbrinSrv  - Got signal 13: Broken pipe\n";
@@ -62,108 +62,75 @@ TEST_F(ServerTest, SignalsStopOrEndTheServer) {
         " log to server: 0\n log file: /var/log/Pelbrin.log\n log to file: 0\n log to console: 1\n"
         " log level: 40000\n database record limit: 20000\n connection timeout: 30\n"
         " configuration file:  NONE\n use dummy admin validator: 0\n\n";
+    const std::string everywhere = CONSOLE + "Logging to file enabled\nLogging to server enabled\n";
+    const std::string udp = "-e127.0.0.1:" + std::to_string(receiver.port);
     using Case = std::tuple<std::vector<int>, std::vector<std::string>, int, std::string, std::string>;
     // {signals, arguments, exit status, standard output, log}
     const std::vector<Case> cases{
-        {{SIGPIPE, SIGTERM}, {"-k", "-l", "1"}, 0, console, started + pipe + term + stopped},
-        {{SIGINT}, {"-k", "-l", "2"}, 0, console, started + interrupt + stopped},
+        {{SIGPIPE, SIGTERM}, {"-k", "-l", "1"}, 0, CONSOLE, started + pipe + term + stopped},
         // The level only matters once an appender is on.
         {{SIGTERM}, {"-z", "-l", "0"}, 0, "", ""},
         // At the default level the start is not logged.
-        {{SIGHUP}, {"-k", "-z"}, 1, console, summary + "FATAL PelbrinSrv  - Got signal 1: Hangup\n"}};
+        {{SIGHUP}, {"-k", "-z"}, 1, CONSOLE, summary + "FATAL PelbrinSrv  - Got signal 1: Hangup\n"},
+        {{SIGINT}, {"-k", "-l", "2", "-o" + logFile, udp}, 0, everywhere, started + interrupt + stopped}};
+    std::string port;
     for (const auto& [signals, arguments, status, out, log] : cases) {
-        SCOPED_TRACE(testing::PrintToString(arguments) + " " + log);
-        const auto server = start(arguments);
+        SCOPED_TRACE(testing::PrintToString(arguments));
+        const auto server = startServer(db.path(), arguments);
+        port = std::to_string(server->port);
         for (const int number : signals) {
             server->signal(number);
-            // Still serving after a signal that is only logged.
-            if (number == SIGPIPE) {
-                EXPECT_EQ(BANNER, sendHttp(port, {get("/Pelbrin")}).body);
+            if (number == SIGPIPE) {  // only logged
+                EXPECT_EQ(BANNER, sendHttp(server->port, {get("/Pelbrin")}).body);
             }
         }
         EXPECT_EQ(status, server->exitStatus());
-        const std::string expected = std::regex_replace(log, std::regex("<port>"), std::to_string(port));
-        EXPECT_EQ(std::regex_replace(expected, std::regex("<db>"), database.path()),
-                  sourceless(server->err()));
+        const std::string expected = std::regex_replace(log, std::regex("<port>"), port);
+        EXPECT_EQ(std::regex_replace(expected, std::regex("<db>"), db.path()), sourceless(server->err()));
         EXPECT_EQ(out, server->out());
     }
-}
-
-TEST_F(ServerTest, RecordsReachTheLogFileAndTheLogServer) {
-    const Socket receiver(SOCK_DGRAM);
-    const std::string logFile = uniquePath("server.log");
-    const auto server = start({"-l", "2", "-o" + logFile, "-e127.0.0.1:" + std::to_string(receiver.port)});
-    server->signal(SIGTERM);
-    EXPECT_EQ(0, server->exitStatus());
-    EXPECT_EQ("Logging to file enabled\nLogging to server enabled\n", server->out());
-    const std::string started = "server started. Port: " + std::to_string(port) + "   ssl: OFF";
-    EXPECT_NE(std::string::npos, readFile(logFile).find(" INFO  PelbrinSrv  - " + started + "\n"));
+    const std::string record = "server started. Port: " + port + "   ssl: OFF";
+    EXPECT_NE(std::string::npos, readFile(logFile).find(" INFO  PelbrinSrv  - " + record + "\n"));
     unlink(logFile.c_str());
     char datagram[65536];
     const ssize_t size = ::recv(receiver.fd, datagram, sizeof datagram, 0);
     ASSERT_GT(size, 0);
-    const std::string record(datagram, size);
-    EXPECT_EQ(0u, record.find("{ver: 1,log:[{tag:\"PelbrinSrv\",val:\"[pid:")) << record;
-    EXPECT_NE(std::string::npos, record.find("] " + started + "\",src:\"PelbrinSrv\",usr:\"")) << record;
-    EXPECT_NE(std::string::npos, record.find("\",atr:[[\"App Version\",\"2.3.1\"],")) << record;
+    const std::string sent(datagram, size);
+    EXPECT_EQ(0u, sent.find("{ver: 1,log:[{tag:\"PelbrinSrv\",val:\"[pid:")) << sent;
+    EXPECT_NE(std::string::npos, sent.find("] " + record + "\",src:\"PelbrinSrv\",usr:\"")) << sent;
+    EXPECT_NE(std::string::npos, sent.find("\",atr:[[\"App Version\",\"2.3.1\"],")) << sent;
 }
 
-TEST_F(ServerTest, AdminLoginIsJudgedByTheManagerInterfaceUnlessTheDummyIsAsked) {
+TEST(AdminLogin, IsJudgedByTheManagerInterfaceUnlessTheDummyIsAsked) {
+    using testsupport::FakePeer;
+    testsupport::TempDatabase db;
     const std::string ok = R"({"response":"LOGIN","error_code":0,"error_description":"SUCCESS","arg":null})";
     const std::string refused =
         R"({"response":"LOGIN","error_code":6,"error_description":"Invalid user or password","arg":null})";
-    const auto login = [](const std::string& pass) {
-        return getRequest(R"({"request":"LOGIN","arg":null,"auth":{"name":"trivx","pass":")" + pass +
-                          R"(","admin":true}})");
-    };
-    using testsupport::FakePeer;
-    // {dummy validator, the manager's answer, password, reply, whether the manager is asked}
-    const std::vector<std::tuple<bool, std::string, std::string, std::string, bool>> cases{
-        {false, FakePeer::kSuccessAnswer, "trivx", ok, true},
-        {false, FakePeer::kErrorAnswer, "trivx", refused, true},
+    using Logins = std::vector<std::pair<std::string, std::string>>;
+    // {dummy validator, the manager's answer, passwords with their replies, connections to the manager}
+    const std::vector<std::tuple<bool, std::string, Logins, std::size_t>> cases{
         // A line break would smuggle another action to the manager.
-        {false, FakePeer::kSuccessAnswer, "trivx\\r\\nAction: Logoff", refused, false},
-        {false, FakePeer::kSuccessAnswer, "trivx\\n", refused, false},
-        {false, FakePeer::kSuccessAnswer, "\\rtrivx", refused, false},
-        {true, FakePeer::kErrorAnswer, "trivx", ok, false},
-        {true, FakePeer::kSuccessAnswer, "x", refused, false}};
-    for (const auto& [dummy, answer, pass, reply, asked] : cases) {
-        SCOPED_TRACE(pass + (dummy ? " dummy" : " manager"));
+        {false, FakePeer::kSuccessAnswer, {{"trivx", ok}, {"trivx\\r\\nAction: Logoff", refused}}, 1},
+        {false, FakePeer::kErrorAnswer, {{"trivx", refused}}, 1},
+        {true, FakePeer::kErrorAnswer, {{"trivx", ok}, {"x", refused}}, 0}};
+    for (const auto& [dummy, answer, logins, connections] : cases) {
         FakePeer::Script script;
         script.answer = answer;
         FakePeer manager(script);
         std::vector<std::string> arguments{"-a", "127.0.0.1:" + std::to_string(manager.port())};
         if (dummy) arguments.push_back("-u");
-        const auto server = start(arguments);
-        EXPECT_EQ(reply, sendHttp(port, {login(pass)}).body);
-        ASSERT_EQ(asked ? 1u : 0u, manager.connectionCount());
-        if (asked) {
+        const auto server = startServer(db.path(), arguments);
+        for (const auto& [pass, reply] : logins) {
+            const std::string auth = R"({"name":"trivx","pass":")" + pass + R"(","admin":true})";
+            EXPECT_EQ(reply, server->call(request("LOGIN", "null", auth)).body) << pass;
+        }
+        ASSERT_EQ(connections, manager.connectionCount());
+        if (connections == 1) {
             EXPECT_EQ("Action: Login\r\nActionID: 1\r\nUsername: trivx\r\nSecret: trivx\r\n\r\n",
                       manager.received(0));
         }
     }
-}
-
-TEST_F(ServerTest, ConcurrentRequestsGetDistinctNumbers) {
-    const auto server = start({"-k", "-l", "1", "-c", "16"});
-    const std::string settings = getRequest(
-        R"({"request":"GET_SETTINGS","arg":null,"auth":{"name":"101","pass":"secret101","admin":false}})");
-    std::vector<std::future<std::string>> replies;
-    for (int i = 0; i < 8; ++i) {
-        replies.push_back(std::async(std::launch::async, [&] { return sendHttp(port, {settings}).body; }));
-    }
-    for (auto& reply : replies) {
-        EXPECT_EQ(
-            R"({"response":"GET_SETTINGS","error_code":0,"error_description":"SUCCESS","arg":{"headers":["settings_key","settings_value"],"rows":[["CURRENCY","EUR"],["LANGUAGE","en"]]}})",
-            reply.get());
-    }
-    const std::string log = sourceless(server->err());
-    std::multiset<int> numbers;
-    const std::regex line("\nDEBUG Worker  - new request \\[([0-9]+)\\]:");
-    for (std::sregex_iterator it(log.begin(), log.end(), line), end; it != end; ++it) {
-        numbers.insert(std::stoi((*it)[1]));
-    }
-    EXPECT_EQ((std::multiset<int>{1, 2, 3, 4, 5, 6, 7, 8}), numbers) << log;
 }
 
 }  // namespace
