@@ -1,9 +1,11 @@
 // Helpers that scripts/bench.sh drives; see bench/README.md.
+// clang-format off
 //   bench_tool gendb OUT.db
-//   bench_tool floor MODE DB THREADS SECONDS [key=value ...]   (login settings calllogs addrate activate
-//   charge) bench_tool inproc DB THREADS SECONDS REQUEST_FILE [RECORD_LIMIT] bench_tool bare-http PORT
-//   CONNECTION_LIMIT TEXT_FILE      (runs until SIGINT or SIGTERM) bench_tool urlencode FILE | freeport |
-//   contains HAYSTACK_FILE NEEDLE_FILE
+//   bench_tool floor MODE DB THREADS SECONDS [key=value ...]   (login settings calllogs addrate activate charge)
+//   bench_tool inproc DB THREADS SECONDS REQUEST_FILE [RECORD_LIMIT]
+//   bench_tool bare-http PORT CONNECTION_LIMIT TEXT_FILE      (runs until SIGINT or SIGTERM)
+//   bench_tool urlencode FILE | freeport | contains HAYSTACK_FILE NEEDLE_FILE
+// clang-format on
 
 #include "bench/BenchTool.h"
 

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/FakePeer.h"
 #include "tests/support/TempDatabase.h"
 
 // The built server run as a process of its own, and a raw HTTP client to talk to it.
@@ -35,20 +36,15 @@ inline std::string uniquePath(const std::string& stem) {
 
 // A socket bound to a loopback port the kernel picks; reads time out beyond the server's 30 s busy time-out.
 struct Socket {
-    explicit Socket(int type = SOCK_STREAM) : fd(::socket(AF_INET, type, 0)) {
-        sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-        socklen_t length = sizeof address;
-        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0) throw std::runtime_error("bind");
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-        port = ntohs(address.sin_port);
+    explicit Socket(int type = SOCK_STREAM) : fd(testsupport::loopbackSocket(type, port)) {
         const timeval timeout{90, 0};
         ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
     }
     ~Socket() { ::close(fd); }
     Socket(const Socket&) = delete;  // the const member already forbids assignment
 
+    std::uint16_t port = 0;  // before the socket, whose initialiser fills it in
     const int fd;
-    std::uint16_t port = 0;
 };
 
 struct HttpReply {
