@@ -107,23 +107,24 @@ std::string_view textOrEmpty(db::Stmt& statement, int column) {
 // One record per comma-separated piece of the row's extensions, as splitExtensions cuts them. The
 // check reads every active rate on each write, so the pieces are cut from SQLite's buffer in place.
 void appendRateRecords(db::Stmt& statement, std::list<RateRecord>& records) {
-    RateRecord record;
-    record.id = db::columnInt(statement, 0);
-    record.prefix = textOrEmpty(statement, 1);
-    record.numberLength = db::columnInt(statement, 2);
-    record.fromHour = textOrEmpty(statement, 3);
-    record.toHour = textOrEmpty(statement, 4);
+    const int id = db::columnInt(statement, 0);
+    const std::string_view prefix = textOrEmpty(statement, 1);
+    const int numberLength = db::columnInt(statement, 2);
+    const std::string_view fromHour = textOrEmpty(statement, 3);
+    const std::string_view toHour = textOrEmpty(statement, 4);
     const std::string_view extensions = textOrEmpty(statement, 5);
     std::string_view::size_type start = 0;
     for (;;) {
         const auto comma = extensions.find(',', start);
-        if (comma == std::string_view::npos) {
-            record.extensions = extensions.substr(start);
-            records.push_back(std::move(record));
-            return;
-        }
-        record.extensions = extensions.substr(start, comma - start);
-        records.push_back(record);
+        // Filled where it stands in the list: each text is copied once.
+        RateRecord& record = records.emplace_back();
+        record.id = id;
+        record.prefix = prefix;
+        record.numberLength = numberLength;
+        record.fromHour = fromHour;
+        record.toHour = toHour;
+        record.extensions = extensions.substr(start, comma == std::string_view::npos ? comma : comma - start);
+        if (comma == std::string_view::npos) return;
         start = comma + 1;
     }
 }
