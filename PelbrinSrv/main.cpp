@@ -1,8 +1,6 @@
 #include <log4cplus/initializer.h>
 #include <log4cplus/logger.h>
 #include <log4cplus/loggingmacros.h>
-#include <malloc.h>
-#include <sqlite3.h>
 #include <unistd.h>
 
 #include <iostream>
@@ -10,6 +8,7 @@
 
 #include "PelbrinSrv/Logging.h"
 #include "PelbrinSrv/PelbrinServer.h"
+#include "PelbrinSrv/ProcessSetup.h"
 #include "PelbrinSrv/ProgArgs.h"
 #include "PelbrinSrv/Signals.h"
 #include "PelbrinSrv/Version.h"
@@ -21,15 +20,7 @@ log4cplus::Logger mainLogger = log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("Pe
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Every request runs on a connection thread of its own. At the default trim threshold glibc hands
-    // each finished thread's freed heap back to the kernel (madvise, a TLB shoot-down on every CPU) and
-    // the next thread faults it in again: about a sixth of the CPU time of a short request. A few MiB
-    // per arena stay for reuse instead. This also fixes the mmap threshold at 128 KiB; raising it or
-    // capping the arenas measured no better.
-    mallopt(M_TRIM_THRESHOLD, 4 << 20);
-    // Before any other SQLite call: without memory statistics SQLite takes no process-wide lock per
-    // allocation.
-    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    configureProcessMemory();  // before anything else
     log4cplus::Initializer initializer;
     // After the initializer, so signal handling ends before logging is shut down.
     const SignalThread signalThread;

@@ -21,6 +21,7 @@
 
 #include "bench/BenchDb.h"
 #include "bench/BenchUtil.h"
+#include "PelbrinSrv/ProcessSetup.h"
 
 namespace {
 
@@ -55,6 +56,7 @@ int freePort() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    configureProcessMemory();  // the server's settings, for the floors and the in-process loop alike
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) return usage();
     const std::string& command = args[0];

@@ -14,7 +14,6 @@ namespace bench {
 
 int runInProcess(const std::string& dbPath, unsigned threads, double seconds, const std::string& requestPath,
                  unsigned recordLimit) {
-    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
     // As the server runs with no appender switched on.
     log4cplus::Logger::getRoot().setLogLevel(log4cplus::OFF_LOG_LEVEL);
     std::string text = readFile(requestPath);

@@ -106,6 +106,20 @@ std::string idList(const char* head, const long long* ids, int count) {
 
 }  // namespace
 
+std::uint64_t bareActivateRate(const std::string& dbPath, long long rateId, int active) {
+    const auto db = openOrDie(dbPath, kOpenFlags);
+    execOrDie(db.get(), "BEGIN");
+    {
+        const auto s = prepareOrDie(db.get(), kActivateRate);
+        sqlite3_bind_int(s.get(), 1, active);
+        sqlite3_bind_int64(s.get(), 2, rateId);
+        stepOrDie(db.get(), s.get());
+    }
+    const std::uint64_t bytes = readActiveRates(db.get());
+    execOrDie(db.get(), "COMMIT");
+    return bytes;
+}
+
 std::string callLogsJson(sqlite3* db, const std::string& fromDate) {
     const auto s = prepareOrDie(db, kCallLogs);
     bindText(s.get(), 1, fromDate);
@@ -144,7 +158,6 @@ int runSqliteFloor(const std::string& mode, const std::string& dbPath, unsigned 
         if (it == options.end()) die("missing option " + key + "=");
         return it->second;
     };
-    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
     LoopBody body;
     if (mode == "login" || mode == "settings") {
         const std::string user = option("user");
@@ -193,16 +206,7 @@ int runSqliteFloor(const std::string& mode, const std::string& dbPath, unsigned 
     } else if (mode == "activate") {
         const long long rateId = std::stoll(option("rate"));
         body = [=](unsigned, std::uint64_t sequence, LoopResult& own) {
-            const auto db = openOrDie(dbPath, kOpenFlags);
-            execOrDie(db.get(), "BEGIN");
-            {
-                const auto s = prepareOrDie(db.get(), kActivateRate);
-                sqlite3_bind_int(s.get(), 1, sequence % 2 == 1 ? 1 : 0);
-                sqlite3_bind_int64(s.get(), 2, rateId);
-                stepOrDie(db.get(), s.get());
-            }
-            own.bytes += readActiveRates(db.get());
-            execOrDie(db.get(), "COMMIT");
+            own.bytes += bareActivateRate(dbPath, rateId, sequence % 2 == 1 ? 1 : 0);
         };
     } else if (mode == "charge") {
         const int extens = std::stoi(option("extens"));

@@ -16,9 +16,13 @@
 #include "db/Stmt.h"
 #include "korvu/korvu/Korvu.h"
 #include "korvu/worker/Worker.h"
+#include "PelbrinSrv/ProcessSetup.h"
 #include "validator/DummyAdminValidator.h"
 
 namespace {
+
+// Before the fixtures touch SQLite: the writers run under the server's memory settings.
+const bool kServerSettings = (configureProcessMemory(), true);
 
 // One database per row count, made once and removed at exit.
 class Fixture {

@@ -284,7 +284,9 @@ libmicrohttpd $(dpkg-query -W -f='${Version}' libmicrohttpd-dev 2>/dev/null), wr
         echo "| countRateCollisions, $n records | $(calc "%.3f" "$(micro_ns "BM_countRateCollisions/$n") / 1e6") ms | - | - |"
     done
     for n in 100 1000 10000 100000; do
-        echo "| activateRate (update, read, check, commit), $n records | $(ms "$(micro_ns "BM_activateRateCheck/$n")") ms | - | - |"
+        t=$(micro_ns "BM_activateRateCheck/$n")
+        bare=$(micro_ns "BM_activateRateFloor/$n")
+        echo "| activateRate (update, read, check, commit), $n records | $(ms "$t") ms | bare SQLite $(ms "$bare") ms | $(calc "%.2f" "$t / $bare") |"
     done
     for n in 100 1000 10000 100000; do
         echo "| addRate (insert, read, check, commit), $n records | $(ms "$(micro_ns "BM_addRateCheck/$n")") ms | - | - |"
