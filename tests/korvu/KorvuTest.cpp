@@ -47,8 +47,7 @@ protected:
     // Each call fails with exactly its code and message and leaves every table as it was.
     void refused(const Refusals& refusals) const {
         const std::string tables =
-            "SELECT * FROM exten; SELECT * FROM rate; SELECT * FROM cdr; "
-            "SELECT * FROM settings";
+            "SELECT * FROM exten; SELECT * FROM rate; SELECT * FROM cdr; SELECT * FROM settings";
         for (std::size_t i = 0; i < refusals.size(); ++i) {
             const auto& [code, message, call] = refusals[i];
             SCOPED_TRACE("refusal " + std::to_string(i) + ": " + message);
@@ -64,15 +63,14 @@ protected:
     std::list<std::string> texts;
 };
 
-// Rate values come first (hours, then each field in order), then a missing file, the credentials, the
-// administrator, `active`, and only then each operation's other arguments. An extension user needs exactly
-// one row with its number and password as given, and must name its own extension exactly.
+// In turn: rate values (hours, then each field), the file, credentials, administrator, `active`, the rest.
+// A user needs exactly one row with its number and password as given, and names its own extension exactly.
 TEST_F(KorvuTest, AuthorizationIsExactAndComesBeforeEveryTestButTheRateValues) {
     database.exec(
-        "INSERT INTO exten (id, exten, www_pass) VALUES (4,'104',''), (6,'106','p'), (7,'106','p')");
+        "INSERT INTO exten (id, exten, www_pass) VALUES "
+        "(4,'104',''), (6,'106','p'), (7,'106','p'), (9,'Ab','p')");
     const std::string noFile = "SQL Error  14: unable to open database file", bad = "2015-03", own = "101";
     const std::string field = "Bad value of field: ", min = ". Expected value equal or greater than 0, got: ";
-    const std::list<long long> none, nine{9}, twice{1, 1};
     const int two = 2, minus = -1;
     const Korvu missing{database.path() + "-missing", validator, 20000};
     // clang-format off
@@ -80,14 +78,17 @@ TEST_F(KorvuTest, AuthorizationIsExactAndComesBeforeEveryTestButTheRateValues) {
     const Auth wrong[] = {{"admin", "wrong", true}, {"101", "secret101", true}, {"101", "Secret101", false},
                           {"101", "secret101 ", false}, {"101 ", "secret101", false}, {"", "", false},
                           {"104", "x", false}, {"106", "p", false}};
+    const auto write = [&](double rate, int unit, double cost, double time, const char* from = "08:00",
+                           const char* to = "09:00") {
+        missing.addRate(wrong[0], "0", &minus, rate, unit, from, to, cost, time, "1", 9);
+    };
     const std::vector<std::function<void(const Korvu&, const Auth&)>> adminOnly = {
         [](auto& k, auto& a) { k.setCurrency(a, "USD"); }, [](auto& k, auto& a) { k.deleteCallLogs(a); },
-        [&](auto& k, auto& a) { k.deleteCallLogs(a, none); }, [](auto& k, auto& a) { k.deleteRate(a, 9); },
+        [](auto& k, auto& a) { k.deleteCallLogs(a, {}); }, [](auto& k, auto& a) { k.deleteRate(a, 9); },
         [](auto& k, auto& a) { k.activateRate(a, 2, 5); }, [](auto& k, auto& a) { k.getRates(a); },
-        [](auto& k, auto& a) { k.getRateHistory(a, 1); }, [&](auto& k, auto& a) { k.clearExten(a, twice); },
-        [&](auto& k, auto& a) { k.chargeExten(a, nine, 0); },
+        [](auto& k, auto& a) { k.getRateHistory(a, 1); }, [](auto& k, auto& a) { k.clearExten(a, {1, 1}); },
+        [](auto& k, auto& a) { k.chargeExten(a, {9}, 0); }, [](auto& k, auto& a) { k.updateExten(a, {9}, "free", 1, 2); },
         [&](auto& k, auto& a) { k.getExtens(a, nullptr, &bad, &two); },
-        [&](auto& k, auto& a) { k.updateExten(a, nine, "free", 1, 2); },
         [](auto& k, auto& a) { k.updateExtenWithPass(a, 1, "free", 1, 2, ""); },
         [](auto& k, auto& a) { k.addRate(a, "7", nullptr, 1, 60, "08:00", "09:00", 0, 0, "1", 5); },
         [](auto& k, auto& a) { k.updateRate(a, 9, "7", nullptr, 1, 60, "08:00", "09:00", 0, 0, "1", 5); },
@@ -100,27 +101,19 @@ TEST_F(KorvuTest, AuthorizationIsExactAndComesBeforeEveryTestButTheRateValues) {
         [](auto& k, auto& a) { k.getRate(a, ""); }, [](auto& k, auto& a) { k.changeExtenPass(a, 9, ""); },
         [&](auto& k, auto& a) { k.getStatistics(a, true, &bad, nullptr, &own); },
         [&](auto& k, auto& a) { k.getRechargeHistory(a, &own, &bad, nullptr); }};
-    const auto write = [&](double rate, int unit, double cost, double time, const char* from = "08:00",
-                           const char* to = "09:00") {
-        missing.addRate(wrong[0], "0", &minus, rate, unit, from, to, cost, time, "1", 9);
-    };
     Refusals refusals = {
         {4, "Invalid hour format: 9:00", [&] { write(-5, -5, -5, -5, "9:00", "24:00x"); }},
         {4, "Invalid hour format: 09.00", [&] { write(-5, -5, -5, -5, "10:00", "09.00"); }},
-        {4, field + "rate" + min + "-1",
-         [&] { missing.updateRate(wrong[0], 1, "0", &minus, -1.5, -1, "08:00", "09:00", -1, -1, "1", 9); }},
+        {4, field + "rate" + min + "-1", [&] { missing.updateRate(wrong[0], 1, "0", &minus, -1.5, -1, "08:00", "09:00", -1, -1, "1", 9); }},
         {4, field + "rate" + min + "nan", [&] { write(kNan, -1, -1, -1); }},
         {4, field + "bill_unit" + min + "-3", [&] { write(-0.5, -3, -1, -1); }},
         {4, field + "init_cost" + min + "-2", [&] { write(0, 0, -2.9, -1); }},
         {4, field + "init_time" + min + "-1", [&] { write(0, 0, -0.9, -1.0); }},
         {4, field + "number_length" + min + "-1", [&] { write(0, 0, 0, 0); }},
-        {4, field + "active. Expected 0 or 1, got: 2",
-         [&] { korvu.addRate(kAdmin, "5", nullptr, 1, 60, "08:00", "09:00", 0, 0, "2", 2); }},
-        {4, field + "active. Expected 0 or 1, got: -1",
-         [&] { korvu.updateRate(kAdmin, 2, "5", nullptr, 1, 60, "08:00", "09:00", 0, 0, "2", -1); }},
+        {4, field + "active. Expected 0 or 1, got: 2", [&] { korvu.addRate(kAdmin, "5", nullptr, 1, 60, "08:00", "09:00", 0, 0, "2", 2); }},
+        {4, field + "active. Expected 0 or 1, got: -1", [&] { korvu.updateRate(kAdmin, 2, "5", nullptr, 1, 60, "08:00", "09:00", 0, 0, "2", -1); }},
         {4, field + "active. Expected 0 or 1, got: 5", [&] { korvu.activateRate(kAdmin, 2, 5); }},
-        {12, "Rate not found",  // existence before active
-         [&] { korvu.updateRate(kAdmin, 3, "5", nullptr, 1, 60, "08:00", "09:00", 0, 0, "2", 7); }},
+        {12, "Rate not found", [&] { korvu.updateRate(kAdmin, 3, "5", nullptr, 1, 60, "08:00", "09:00", 0, 0, "2", 7); }},  // before active
     };
     // clang-format on
     for (const auto* operations : {&adminOnly, &anyone}) {
@@ -132,7 +125,6 @@ TEST_F(KorvuTest, AuthorizationIsExactAndComesBeforeEveryTestButTheRateValues) {
                 refusals.emplace_back(7, "Access denied", [&, call] { call(korvu, kUser); });
         }
     }
-    database.exec("INSERT INTO exten (id, exten, www_pass) VALUES (9, 'Ab', 'p')");
     const Auth user{"Ab", "p", false};
     const std::vector<std::function<void(const std::string*)>> ownOnly = {
         [&](const std::string* e) { korvu.getStatistics(user, false, &bad, &bad, e); },
@@ -146,7 +138,6 @@ TEST_F(KorvuTest, AuthorizationIsExactAndComesBeforeEveryTestButTheRateValues) {
     testing::internal::CaptureStderr();
     refused(refusals);
     EXPECT_EQ(noFile + "\n", testing::internal::GetCapturedStderr());  // only the call listing echoes it
-    EXPECT_THROW(testsupport::readFile(database.path() + "-missing"), std::runtime_error);  // not created
     korvu.login(Auth{"104", "", false});
     database.exec("DROP TABLE exten");  // the administrator is never looked up there
     korvu.login(kAdmin);
@@ -163,8 +154,6 @@ TEST_F(Rates, CollisionRuleOnActivation) {
         {"'0', 7, '22:00', '06:00', '101'", "'0', 7, '05:00', '07:00', '101'", 1},  // midnight
         {"'0', 7, '09:00', '12:00', '101'", "'0', 7, '08:00', '18:00', '101'", 0},  // enclosing second
         {"'0', 7, '08:00', '18:00', '101'", "'0', 7, '09:00', '12:00', '101'", 1},  // enclosing first
-        {"'0', 7, '08:00', '18:00', '101'", "'0', 7, '22:00', '20:00', '101'", 0},
-        {"'0', 7, '22:00', '20:00', '101'", "'0', 7, '08:00', '18:00', '101'", 1},
         {"'00', 0, '08:00', '18:00', '101'", "'001', 0, '08:00', '18:00', '101'", 0},
         {"'0', 7, '08:00', '18:00', '101'", "'0', 8, '08:00', '18:00', '101'", 0},
         {"'0', 7, '08:00', '18:00', '101'", "'0', 7, '08:00', '18:00', '102,1'", 0},
@@ -185,20 +174,19 @@ TEST_F(Rates, CollisionRuleOnActivation) {
     }
 }
 
-// The rule written plainly: a range passing midnight split literally, every pair tested in list order.
+// The hour rule written plainly, a range passing midnight split literally.
 bool plainHours(const std::string& f1, const std::string& t1, const std::string& f2, const std::string& t2) {
     if (f2 > t2) return plainHours(f1, t1, "00:00", t2) && plainHours(f1, t1, f2, "99:99");
     if (f1 > t1) return plainHours("00:00", t1, f2, t2) && plainHours(f1, "99:99", f2, t2);
     return !(f1 <= f2 && f2 < t1) && (t2 <= f1 || t2 > t1);
 }
 
-// Grouping records by key must count exactly the colliding pairs of a plain walk over every pair; unequal
-// keys sharing one hash must still be told apart.
+// Grouped by key hash, even one hash shared by every key, the count is that of a plain walk over every pair
+// in list order (-1: no records).
 TEST(RateCollisionCount, GroupedCountEqualsThePlainPairwiseCount) {
     const char* const texts[] = {"", "0", "001", "101", "101 ", "00:00", "06:00", "12:00", "22:00", "99:99"};
     std::mt19937 random(20240611u);
     const auto pick = [&](unsigned first, unsigned end) { return texts[first + random() % (end - first)]; };
-    int colliding = 0;
     for (int set = 0; set < 3000; ++set) {
         std::list<korvu::RateRecord> records(random() % 40);
         for (auto& r : records) r = {0, pick(0, 3), int(random() % 2), pick(5, 10), pick(5, 10), pick(0, 5)};
@@ -210,9 +198,7 @@ TEST(RateCollisionCount, GroupedCountEqualsThePlainPairwiseCount) {
                             !plainHours(a->fromHour, a->toHour, b->fromHour, b->toHour);
         ASSERT_EQ(expected, korvu::countRateCollisions(records)) << "set " << set;
         ASSERT_EQ(expected, korvu::countRateCollisions(records, [](const auto&) { return std::size_t{7}; }));
-        colliding += expected > 0;
     }
-    EXPECT_GT(colliding, 1000);
 }
 
 // A rate 3 colliding with itself blocks every write but the one removing it; deleting checks nothing.
@@ -248,10 +234,11 @@ TEST_F(KorvuTest, ChargingAddsToPrepaidAndPostpaidRowsInOneTransaction) {
     database.exec(
         "CREATE TRIGGER refuse BEFORE UPDATE OF total_charge ON exten WHEN old.id = 1 "
         "BEGIN SELECT RAISE(ABORT, 'charge refused'); END");
-    const std::list<long long> both{1, 2}, refusing{2, 3, 1};
+    const std::list<long long> both{1, 2}, refusing{2, 3, 1}, twice{2, 2};
     const std::string range = "value is out of range";
     refused({
         {1, "SQL Error  19: charge refused", [&] { korvu.chargeExten(kAdmin, refusing, 5.0); }},
+        {8, "Exten not found", [&] { korvu.chargeExten(kAdmin, twice, 5.0); }},  // a repeated id counts once
         {4, "value must be greater than zero", [&] { korvu.chargeExten(kAdmin, both, 0.0); }},
         {4, "value must be greater than zero", [&] { korvu.chargeExten(kAdmin, both, kNan); }},
         {4, range, [&] { korvu.chargeExten(kAdmin, {}, std::numeric_limits<double>::infinity()); }},
@@ -261,8 +248,7 @@ TEST_F(KorvuTest, ChargingAddsToPrepaidAndPostpaidRowsInOneTransaction) {
     refused({{4, range, [&] { korvu.chargeExten(kAdmin, both, 1.0e308); }}});
 }
 
-// The head of the call listing, then the seeded calls by AcctId (6 stamped to the minute by the test); 555
-// has no exten row, so no name.
+// The head of the call listing, then the seeded calls by AcctId (6 stamped to the minute by the test).
 const char* const kCalls[] = {
     R"({"headers":["AcctId","start","exten_name","src","dst","billsec","disposition","cost"],"rows":[)",
     R"(["1","2015-02-27 10:15:00","Alice","101","0048221234567","60","ANSWERED","0.5"])",
@@ -274,7 +260,7 @@ const char* const kCalls[] = {
     R"(["7","2015-03-31 23:59:59","Carol","103","0048221111111","0","BUSY","0.0"])",
 };
 
-// Each call listing is exactly as long as its record limit (the extension user asks for its own number).
+// Each call listing is exactly as long as its record limit.
 TEST_F(KorvuTest, CallLogsAndStatisticsKeepTheirBoundsFiltersAndRecordLimit) {
     const auto listing = [](std::initializer_list<int> ids) {
         std::string text = kCalls[0];
@@ -283,11 +269,10 @@ TEST_F(KorvuTest, CallLogsAndStatisticsKeepTheirBoundsFiltersAndRecordLimit) {
     };
     const auto logs = [&](unsigned limit, const char* exten, const char* from, const char* to,
                           const char* name = nullptr, const char* value = nullptr) {
-        const Auth& auth = exten && std::string(exten) == "101" ? kUser : kAdmin;
-        return withLimit(limit).getCallLogs(auth, s(exten), s(from), s(to), s(name), s(value));
+        return withLimit(limit).getCallLogs(kAdmin, s(exten), s(from), s(to), s(name), s(value));
     };
-    const auto sums = [&](bool monthly, const char* from, const char* to, const char* exten = nullptr) {
-        const auto table = korvu.getStatistics(exten ? kUser : kAdmin, monthly, s(from), s(to), s(exten));
+    const auto sums = [&](bool monthly, const char* from, const char* to) {
+        const auto table = korvu.getStatistics(kAdmin, monthly, s(from), s(to), nullptr);
         return flat(table->rows, [](const auto& cell) { return cell.isNull() ? "~" : cell.str(); });
     };
     database.exec(
@@ -300,25 +285,16 @@ TEST_F(KorvuTest, CallLogsAndStatisticsKeepTheirBoundsFiltersAndRecordLimit) {
     // A record limit beyond int's range must not turn negative, for the listing nor the result table.
     EXPECT_EQ(listing({7, 6, 5, 4, 3, 2, 1}), logs(4294967295u, nullptr, nullptr, nullptr));
     EXPECT_EQ(2u, withLimit(4000000000u).getRates(kAdmin)->rows.size());
-    EXPECT_EQ(listing({}), logs(0, "555", nullptr, nullptr));  // no exten row: no match
-    EXPECT_EQ(listing({4, 1}), logs(2, "101", "2015-02-01 00:00", "2015-03-31 23:59", "dst", "0048"));
+    EXPECT_EQ(listing({}), logs(0, "555", nullptr, nullptr));  // 555 has no exten row: no match
     // 00:00:00 sorts after the lower bound's minute and is in; 23:59:59 sorts after the upper bound.
     EXPECT_EQ(listing({6, 5, 4, 3}), logs(4, nullptr, "2015-03-01 00:00", "2015-03-31 23:59"));
-    EXPECT_EQ(listing({2}), logs(1, nullptr, nullptr, nullptr, "disposition", "O_A"));
     // Statistics count the day of the upper bound but not of the lower.
-    const std::string lastDays = "2|145|73.0|1.25|2015-03-02|ALL;2|50|25.0|0.75|2015-03-31|ALL;";
-    EXPECT_EQ(lastDays, sums(false, "2015-03-01 00:00", "2015-03-31 23:59"));
-    EXPECT_EQ(lastDays, sums(false, "2015-03-01 00:00", "2015-03-31 00:00"));
-    EXPECT_EQ("1|35|35.0|0.0|2015-03-01|101;1|130|130.0|1.25|2015-03-02|101;",
-              sums(false, "2015-02-27 23:59", "2015-03-02 00:00", "101"));
+    EXPECT_EQ("2|145|73.0|1.25|2015-03-02|ALL;2|50|25.0|0.75|2015-03-31|ALL;",
+              sums(false, "2015-03-01 00:00", "2015-03-31 00:00"));
     EXPECT_EQ("5|230|46.0|2.0|2015-03|ALL;", sums(true, "2015-03-01 00:00", "2015-03-31 23:59"));
-    // Month 13 passes the shape test; strftime cannot read it, the daily form compares it as text.
-    EXPECT_EQ("", sums(true, "2015-13-01 00:00", nullptr) + sums(false, "2015-13-01 00:00", nullptr));
-    EXPECT_EQ(lastDays, sums(false, "2015-03-01 00:00", "2015-13-01 00:00"));
     const std::string date = "Invalid date format: ";
     refused({
         {10, "Too many rows. Current limit is 6. ", [&] { logs(6, nullptr, nullptr, nullptr); }},
-        {10, "Too many rows. Current limit is 0. ", [&] { withLimit(0).getRates(kAdmin); }},
         {4, "filter value is null", [&] { logs(9, nullptr, nullptr, nullptr, "src"); }},
         {4, "Filed 'filterName' cannot be empty", [&] { logs(9, nullptr, "2015-03-01", nullptr, "", "1"); }},
         {4, date + "2015-03-01", [&] { logs(9, nullptr, "2015-03-01", "2015-03-31 23:59:59"); }},
