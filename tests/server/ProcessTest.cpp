@@ -1,7 +1,6 @@
 #include <fstream>
 
 #include "tests/server/ServerProcess.h"
-#include "tests/support/FakePeer.h"
 
 namespace servertest {
 namespace {
@@ -18,37 +17,14 @@ const char HELP[] =
 
 const std::string CONSOLE = "Logging to console enabled\n";
 
-TEST(StartUp, EndsBeforeServingOnRefusalsHelpAndVersion) {
+// A refused or informative start ends by itself; a serving one is signalled. The last case also logs to a
+// file and a log server.
+TEST(ProcessEnd, StatusOutputAndLogOfEachStartAndSignal) {
+    testsupport::TempDatabase db;
     const std::string sslConfig = uniquePath("ssl.cfg");
     std::ofstream(sslConfig) << "sslFlag = true;\n";
-    const Socket taken;
+    const Socket taken, receiver(SOCK_DGRAM);
     ASSERT_EQ(0, ::listen(taken.fd, 1));
-    const std::string unreadable = EXECUTABLE + ": Cannot read configureation file. FileIOException";
-    using Case = std::tuple<std::vector<std::string>, int, std::string, std::string>;
-    // {arguments, exit status, standard output, standard error without sources}
-    const std::vector<Case> cases{
-        {{"-s"}, 1, "", EXECUTABLE + ": SSL not supported yet\n"},
-        {{"-f", sslConfig}, 1, "", EXECUTABLE + ": SSL not supported yet\n"},
-        {{"-p", "1"}, 1, "", EXECUTABLE + ": Invalid listenning port number: 1\n"},
-        // Logging is set up before a configuration error ends the start-up.
-        {{"-k", "-f", uniquePath("absent.cfg")}, 1, CONSOLE, unreadable},
-        {{"-k", "-p", std::to_string(taken.port)}, 1, CONSOLE, "ERROR PelbrinSrv  - Cannot start server\n"},
-        {{"-h", "-v"}, 0, HELP, ""},
-        {{"-v"}, 0, "PelbrinSrv v2.3.1   platform:x86    'Dec  2 2015 07:26:53'\n\n", ""}};
-    for (const auto& [arguments, status, out, err] : cases) {
-        SCOPED_TRACE(testing::PrintToString(arguments));
-        ServerProcess process(arguments);
-        EXPECT_EQ(status, process.exitStatus());
-        EXPECT_EQ(out, process.out());
-        EXPECT_EQ(err, sourceless(process.err()));
-    }
-    unlink(sslConfig.c_str());
-}
-
-// The last case also logs to a file and a log server.
-TEST(Signals, StopOrEndTheServerAndAreLogged) {
-    testsupport::TempDatabase db;
-    const Socket receiver(SOCK_DGRAM);
     const std::string logFile = uniquePath("server.log");
     const std::string started = "INFO  PelbrinSrv  - server started. Port: <port>   ssl: OFF\n";
     const std::string stopped = "INFO  PelbrinSrv  - Server stopped\n";
@@ -65,8 +41,17 @@ TEST(Signals, StopOrEndTheServerAndAreLogged) {
     const std::string everywhere = CONSOLE + "Logging to file enabled\nLogging to server enabled\n";
     const std::string udp = "-e127.0.0.1:" + std::to_string(receiver.port);
     using Case = std::tuple<std::vector<int>, std::vector<std::string>, int, std::string, std::string>;
-    // {signals, arguments, exit status, standard output, log}
+    const std::string unreadable = EXECUTABLE + ": Cannot read configureation file. FileIOException";
+    const std::string cannotStart = "ERROR PelbrinSrv  - Cannot start server\n";
+    // {signals (none: it ends by itself), arguments, exit status, standard output, sourceless standard error}
     const std::vector<Case> cases{
+        {{}, {"-f", sslConfig}, 1, "", EXECUTABLE + ": SSL not supported yet\n"},
+        {{}, {"-p", "1"}, 1, "", EXECUTABLE + ": Invalid listenning port number: 1\n"},
+        // Logging is set up before a configuration error ends the start-up.
+        {{}, {"-k", "-f", uniquePath("absent.cfg")}, 1, CONSOLE, unreadable},
+        {{}, {"-k", "-p", std::to_string(taken.port)}, 1, CONSOLE, cannotStart},
+        {{}, {"-h", "-v"}, 0, HELP, ""},
+        {{}, {"-v"}, 0, "PelbrinSrv v2.3.1   platform:x86    'Dec  2 2015 07:26:53'\n\n", ""},
         {{SIGPIPE, SIGTERM}, {"-k", "-l", "1"}, 0, CONSOLE, started + pipe + term + stopped},
         // The level only matters once an appender is on.
         {{SIGTERM}, {"-z", "-l", "0"}, 0, "", ""},
@@ -74,23 +59,26 @@ TEST(Signals, StopOrEndTheServerAndAreLogged) {
         {{SIGHUP}, {"-k", "-z"}, 1, CONSOLE, summary + "FATAL PelbrinSrv  - Got signal 1: Hangup\n"},
         {{SIGINT}, {"-k", "-l", "2", "-o" + logFile, udp}, 0, everywhere, started + interrupt + stopped}};
     std::string port;
-    for (const auto& [signals, arguments, status, out, log] : cases) {
+    for (const auto& [signals, arguments, status, out, err] : cases) {
         SCOPED_TRACE(testing::PrintToString(arguments));
-        const auto server = startServer(db.path(), arguments);
-        port = std::to_string(server->port);
+        const auto process =
+            signals.empty() ? std::make_unique<ServerProcess>(arguments) : startServer(db.path(), arguments);
+        port = std::to_string(process->port);
         for (const int number : signals) {
-            server->signal(number);
+            process->signal(number);
             if (number == SIGPIPE) {  // only logged
-                EXPECT_EQ(BANNER, sendHttp(server->port, {get("/Pelbrin")}).body);
+                EXPECT_EQ(BANNER, sendHttp(process->port, get("/Pelbrin")).body);
             }
         }
-        EXPECT_EQ(status, server->exitStatus());
-        const std::string expected = std::regex_replace(log, std::regex("<port>"), port);
-        EXPECT_EQ(std::regex_replace(expected, std::regex("<db>"), db.path()), sourceless(server->err()));
-        EXPECT_EQ(out, server->out());
+        EXPECT_EQ(status, process->exitStatus());
+        EXPECT_EQ(out, process->out());
+        const std::string expected = std::regex_replace(err, std::regex("<port>"), port);
+        EXPECT_EQ(std::regex_replace(expected, std::regex("<db>"), db.path()), sourceless(process->err()));
     }
+    unlink(sslConfig.c_str());
     const std::string record = "server started. Port: " + port + "   ssl: OFF";
-    EXPECT_NE(std::string::npos, readFile(logFile).find(" INFO  PelbrinSrv  - " + record + "\n"));
+    EXPECT_NE(std::string::npos,
+              testsupport::readFile(logFile).find(" INFO  PelbrinSrv  - " + record + "\n"));
     unlink(logFile.c_str());
     char datagram[65536];
     const ssize_t size = ::recv(receiver.fd, datagram, sizeof datagram, 0);
@@ -101,36 +89,23 @@ TEST(Signals, StopOrEndTheServerAndAreLogged) {
     EXPECT_NE(std::string::npos, sent.find("\",atr:[[\"App Version\",\"2.3.1\"],")) << sent;
 }
 
-TEST(AdminLogin, IsJudgedByTheManagerInterfaceUnlessTheDummyIsAsked) {
-    using testsupport::FakePeer;
+// A line break in the password would smuggle another action to the manager: refused without asking it.
+TEST(AdminLogin, IsJudgedByTheManagerInterface) {
     testsupport::TempDatabase db;
-    const std::string ok = R"({"response":"LOGIN","error_code":0,"error_description":"SUCCESS","arg":null})";
-    const std::string refused =
-        R"({"response":"LOGIN","error_code":6,"error_description":"Invalid user or password","arg":null})";
-    using Logins = std::vector<std::pair<std::string, std::string>>;
-    // {dummy validator, the manager's answer, passwords with their replies, connections to the manager}
-    const std::vector<std::tuple<bool, std::string, Logins, std::size_t>> cases{
-        // A line break would smuggle another action to the manager.
-        {false, FakePeer::kSuccessAnswer, {{"trivx", ok}, {"trivx\\r\\nAction: Logoff", refused}}, 1},
-        {false, FakePeer::kErrorAnswer, {{"trivx", refused}}, 1},
-        {true, FakePeer::kErrorAnswer, {{"trivx", ok}, {"x", refused}}, 0}};
-    for (const auto& [dummy, answer, logins, connections] : cases) {
-        FakePeer::Script script;
-        script.answer = answer;
-        FakePeer manager(script);
-        std::vector<std::string> arguments{"-a", "127.0.0.1:" + std::to_string(manager.port())};
-        if (dummy) arguments.push_back("-u");
-        const auto server = startServer(db.path(), arguments);
-        for (const auto& [pass, reply] : logins) {
-            const std::string auth = R"({"name":"trivx","pass":")" + pass + R"(","admin":true})";
-            EXPECT_EQ(reply, server->call(request("LOGIN", "null", auth)).body) << pass;
-        }
-        ASSERT_EQ(connections, manager.connectionCount());
-        if (connections == 1) {
-            EXPECT_EQ("Action: Login\r\nActionID: 1\r\nUsername: trivx\r\nSecret: trivx\r\n\r\n",
-                      manager.received(0));
-        }
-    }
+    testsupport::FakePeer manager;
+    const auto server = startServer(db.path(), {"-a", "127.0.0.1:" + std::to_string(manager.port())});
+    const auto login = [&](const std::string& pass) {
+        const std::string auth = R"({"name":"trivx","pass":")" + pass + R"(","admin":true})";
+        return server->call(request("LOGIN", "null", auth)).body;
+    };
+    EXPECT_EQ(R"({"response":"LOGIN","error_code":0,"error_description":"SUCCESS","arg":null})",
+              login("trivx"));
+    EXPECT_EQ(
+        R"({"response":"LOGIN","error_code":6,"error_description":"Invalid user or password","arg":null})",
+        login("trivx\\r\\nAction: Logoff"));
+    ASSERT_EQ(1u, manager.connectionCount());
+    EXPECT_EQ("Action: Login\r\nActionID: 1\r\nUsername: trivx\r\nSecret: trivx\r\n\r\n",
+              manager.received(0));
 }
 
 }  // namespace

@@ -35,8 +35,7 @@ std::vector<std::string> fields(const pa::ProgArgs& a) {
     return split(s.str());
 }
 
-// What went to standard error, then the fields that differ, e.g. "<program>: ...\n | listeningPort=1
-// error=1".
+// Standard error, then the fields that differ: "<program>: ...\n | listeningPort=1 error=1".
 std::string outcome(const std::string& err, const pa::ProgArgs& before, const pa::ProgArgs& after) {
     const std::vector<std::string> was = fields(before), is = fields(after);
     std::string text = err + " |";
@@ -62,7 +61,6 @@ TEST(CommandLine, EveryOptionAndRefusal) {
     const std::string limit =
         P + "Invalid connection limit number: connection limit must be greater than 0\n |";
     const std::string level = P + "Log level must be greater or equal 0 and smaller than 6\n | error=1";
-    const std::string asterisk = P + "Invalid asterisk address\n | asterisk=";
     // {words, standard error and changed fields}; a refused value is already in its field.
     const std::vector<std::pair<std::string, std::string>> cases{
         {"-d /srv/cdr.db -c 12 -p 8080 -s -a 10.0.0.1:6038 -e10.0.0.2:6140 -l 3 -o/tmp/p.log -k -r 500 -t 9 "
@@ -78,17 +76,13 @@ TEST(CommandLine, EveryOptionAndRefusal) {
         {"-l6 -p 65535 -c 2147483647", " | connectionLimit=2147483647 listeningPort=65535 logLevel=60000"},
         {"-l 7", level},
         {"-l -1", level},
-        {"-p 1", port + "1\n | listeningPort=1 error=1"},
         {"-p abc", port + "abc\n | listeningPort=-1 error=1"},
         {"-p 65536", port + "65536\n | listeningPort=65536 error=1"},
-        {"-c 0", limit + " connectionLimit=0 error=1"},
         {"-c 2147483648", limit + " connectionLimit=-1 error=1"},
         {"-r 0", P + "Database record limit must by greater than 0\n | databaseRecordLimit=0 error=1"},
         {"-t 1s", P + "Connection timeout must by greater than 0\n | connectionTimeout=-1 error=1"},
         {"-a 999.999.999.999:5038x", " | asterisk=999.999.999.999:5038x asteriskIpPort=999.999.999.999:5038"},
-        {"-a 1.2.3.4", asterisk + "1.2.3.4 error=1"},
-        {"-a 1.2.3.4:0", asterisk + "1.2.3.4:0 asteriskIpPort=1.2.3.4:0 error=1"},
-        {"-a 1.2.3.4:65536", asterisk + "1.2.3.4:65536 asteriskIpPort=1.2.3.4:65536 error=1"},
+        {"-a 1.2.3.4", P + "Invalid asterisk address\n | asterisk=1.2.3.4 error=1"},
         {"-e10.1.1.1:70000", P + "Invalid log serwer address\n | logServer=10.1.1.1:70000 "
                                  "logServerIpPort=10.1.1.1:70000 logToServer=1 error=1"},
         {"word", P + "invalid option 'word'\n | error=1"},
@@ -105,8 +99,7 @@ TEST(CommandLine, EveryOptionAndRefusal) {
 }
 
 TEST(ConfigurationFile, OverridesTheCommandLineAndRefusesUnsoundValues) {
-    const std::string unreadable = P + "Cannot read configureation file. ";  // no line end
-    // {file text (none when empty), standard error and changed fields}
+    // {file text, standard error and changed fields}
     const std::vector<std::pair<std::string, std::string>> cases{
         {"databasePath = \"/file.db\";\nconnectionLimit = 11;\nlisteningPort = 8081;\nsslFlag = false;\n"
          "asterisk = \"10.0.0.5:6000\";\nlogServer = \"10.0.0.6:6001\";\nlogToServer = 0;\n"
@@ -120,8 +113,8 @@ TEST(ConfigurationFile, OverridesTheCommandLineAndRefusesUnsoundValues) {
         {"listeningPort = \"8080\";\nsslFlag = 0;\nlogToServer = false;\nlogLevel = 2.5;\n"
          "connectionLimit = 99999999999L;\ndatabasePath = 17;\ngroup = { logToConsole = 0; };\n",
          " |"},
-        {"", unreadable + "FileIOException | error=1"},
-        {"listeningPort = 8080;\nlogLevel = ;\n", unreadable + "ParseException | error=1"},
+        {"listeningPort = 8080;\nlogLevel = ;\n",
+         P + "Cannot read configureation file. ParseException | error=1"},  // no line end
         {"listeningPort = 65535;\nconnectionLimit = 1;\ndatabaseRecordLimit = 1;\nconnectionTimeout = 1;\n",
          " | connectionLimit=1 listeningPort=65535 databaseRecordLimit=1 connectionTimeout=1"},
         {"listeningPort = 65536;",
@@ -139,7 +132,7 @@ TEST(ConfigurationFile, OverridesTheCommandLineAndRefusesUnsoundValues) {
     ASSERT_EQ("", parse("-d /cmd.db -p 3000 -s -e -k -l 1 -f /x.cfg", commandLine));
     const std::string path = testing::TempDir() + "progargs_" + std::to_string(getpid()) + ".cfg";
     for (const auto& [file, expected] : cases) {
-        if (!file.empty()) std::ofstream(path) << file;
+        std::ofstream(path) << file;
         pa::ProgArgs args = commandLine;
         std::ostringstream err;
         pa::loadConfiguration(PROGRAM, path, args, err);

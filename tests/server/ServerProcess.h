@@ -1,32 +1,27 @@
 #pragma once
 
-#include <arpa/inet.h>
 #include <cjson/cJSON.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <memory>
 #include <regex>
-#include <string>
-#include <thread>
-#include <vector>
 
-#include "tests/support/FakePeer.h"
+#include "tests/support/FakePeer.h"  // with the socket headers
 #include "tests/support/TempDatabase.h"
 
 // The built server run as a process of its own, and a raw HTTP client to talk to it.
 namespace servertest {
 
 using namespace std::chrono_literals;
-using testsupport::readFile;
 
 const std::string EXECUTABLE = PELBRIN_SERVER_EXECUTABLE;
 const std::string BANNER = "PelbrinSrv, ver 2.3.1 ('Dec  2 2015 07:26:53')";
 const std::string ADMIN = R"({"name":"trivx","pass":"trivx","admin":true})";
 const std::string USER101 = R"({"name":"101","pass":"secret101","admin":false})";
+const std::string FORM = "application/x-www-form-urlencoded";
 const auto PATIENCE = 20s;  // generous: a sanitized build starts slowly
 
 inline std::string uniquePath(const std::string& stem) {
@@ -54,26 +49,20 @@ struct HttpReply {
     std::string body;
 };
 
-// Sends the pieces with a pause between them and reads until the server closes.
-inline HttpReply sendHttp(std::uint16_t port, const std::vector<std::string>& pieces,
-                          std::chrono::milliseconds pause = 0ms) {
+inline HttpReply sendHttp(std::uint16_t port, const std::string& text) {
     Socket client;
     sockaddr_in address{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
     if (::connect(client.fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return {};
-    for (const std::string& piece : pieces) {
-        if (&piece != &pieces.front()) std::this_thread::sleep_for(pause);
-        ::send(client.fd, piece.data(), piece.size(), MSG_NOSIGNAL);  // an early close shows as no reply
-    }
+    ::send(client.fd, text.data(), text.size(), MSG_NOSIGNAL);  // an early close shows as no reply
     HttpReply reply;
-    const std::string& raw = reply.raw;
     char buffer[65536];
     for (ssize_t n; (n = ::recv(client.fd, buffer, sizeof buffer, 0)) > 0;) reply.raw.append(buffer, n);
-    std::sscanf(raw.c_str(), "HTTP/%*s %d", &reply.status);
-    const auto headStart = raw.find("\r\n") + 2, headEnd = raw.find("\r\n\r\n");
+    std::sscanf(reply.raw.c_str(), "HTTP/%*s %d", &reply.status);
+    const auto headStart = reply.raw.find("\r\n") + 2, headEnd = reply.raw.find("\r\n\r\n");
     if (headEnd == std::string::npos) return reply;
-    reply.headers = std::regex_replace(raw.substr(headStart, headEnd + 2 - headStart),
+    reply.headers = std::regex_replace(reply.raw.substr(headStart, headEnd + 2 - headStart),
                                        std::regex("(Date|Content-Length): [^\r]*\r\n"), "");
-    reply.body = raw.substr(headEnd + 4);
+    reply.body = reply.raw.substr(headEnd + 4);
     return reply;
 }
 
@@ -121,8 +110,7 @@ struct Reply {
 };
 
 inline Reply call(std::uint16_t port, const std::string& json) {
-    return Reply(
-        sendHttp(port, {post("application/x-www-form-urlencoded", "request=" + urlEncode(json))}).body);
+    return Reply(sendHttp(port, post(FORM, "request=" + urlEncode(json))).body);
 }
 
 // One run of the built server with its output in files, by its pid. Once started to serve it must still run
@@ -147,8 +135,7 @@ public:
         EXPECT_TRUE(!serving || running()) << "the server ended by itself, status " << exitStatus();
         if (running()) ::kill(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
-        unlink(outPath.c_str());
-        unlink(errPath.c_str());
+        for (const std::string& path : {outPath, errPath}) unlink(path.c_str());
     }
     ServerProcess(const ServerProcess&) = delete;
 
@@ -166,16 +153,15 @@ public:
         while (running() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(10ms);
         return ended ? (WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)) : -1;
     }
-    std::string out() const { return readFile(outPath); }
-    std::string err() const { return readFile(errPath); }
+    std::string out() const { return testsupport::readFile(outPath); }
+    std::string err() const { return testsupport::readFile(errPath); }
     Reply call(const std::string& json) const { return servertest::call(port, json); }
 
     std::uint16_t port = 0;
     bool serving = false;
 
 private:
-    const std::string outPath = uniquePath("stdout");
-    const std::string errPath = uniquePath("stderr");
+    const std::string outPath = uniquePath("stdout"), errPath = uniquePath("stderr");
     pid_t pid = -1;
     int status = 0;
     bool ended = false;
@@ -192,7 +178,7 @@ inline std::unique_ptr<ServerProcess> startServer(const std::string& database,
         server->port = port;
         for (auto end = std::chrono::steady_clock::now() + PATIENCE;
              server->running() && std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(20ms)) {
-            if (sendHttp(port, {get("/Pelbrin")}).body == BANNER) {
+            if (sendHttp(port, get("/Pelbrin")).body == BANNER) {
                 server->serving = true;
                 return server;
             }
