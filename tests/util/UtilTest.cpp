@@ -8,6 +8,13 @@
 
 namespace {
 
+// strchr would count the terminating NUL as white space; 0xA0 is no blank in the POSIX locale.
+TEST(Trim, RemovesOnlyOuterPosixWhiteSpace) {
+    EXPECT_EQ("a b\tc", util::trim(" \t\n\v\f\ra b\tc\r\n \t"));
+    EXPECT_EQ("", util::trim(" \t\r\n  \n"));
+    EXPECT_EQ(std::string("\0a\xa0", 3), util::trim(std::string(" \0a\xa0 ", 5)));
+}
+
 TEST(FileHelpers, EveryByteComesBackAndFailuresGiveTheErrorNumberAndAPathPrefixedText) {
     const std::string path = testing::TempDir() + "util-" + std::to_string(getpid());
     std::string wrote, got, content;
