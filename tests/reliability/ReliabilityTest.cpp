@@ -140,12 +140,12 @@ TEST(CrashSafety, SigkillMidStreamLeavesEveryWriteWholeOrAbsent) {
 TEST(PeerFaults, EachIsAnsweredCleanlyAndTheServerGoesOn) {
     using Peer = testsupport::FakePeer;
     testsupport::TempDatabase db;
-    const testsupport::RefusingPort refusing;
+    const Socket refusing;
     const Peer hanging(Peer::Behaviour::NeverAnswer), closing(Peer::Behaviour::CloseAfterGreeting),
         garbage(Peer::Behaviour::AnswerGarbage);
     const auto at = [](std::uint16_t port) { return "127.0.0.1:" + std::to_string(port); };
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
-        {{"-a", at(refusing.port())}, "1 Asterisk connection problem: Connection refused"},
+        {{"-a", at(refusing.port)}, "1 Asterisk connection problem: Connection refused"},
         {{"-a", at(hanging.port())}, "1 Asterisk connection problem: Resource temporarily unavailable"},
         {{"-a", at(closing.port())}, "1 Asterisk connection problem: Read error"},
         {{"-a", at(garbage.port())}, "6 Invalid user or password"},

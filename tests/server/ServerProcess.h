@@ -2,24 +2,22 @@
 
 #include <cjson/cJSON.h>
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <chrono>
-#include <memory>
 #include <regex>
 
-#include "tests/support/FakePeer.h"  // with the socket headers
+#include "tests/support/FakePeer.h"  // Socket, with the socket headers
 #include "tests/support/TempDatabase.h"
 
 // The built server run as a process of its own, and a raw HTTP client to talk to it.
 namespace servertest {
 
 using namespace std::chrono_literals;
+using testsupport::Socket;
 
 const std::string EXECUTABLE = PELBRIN_SERVER_EXECUTABLE;
 const std::string BANNER = "PelbrinSrv, ver 2.3.1 ('Dec  2 2015 07:26:53')";
-const std::string ADMIN = R"({"name":"trivx","pass":"trivx","admin":true})";
 const std::string USER101 = R"({"name":"101","pass":"secret101","admin":false})";
 const std::string FORM = "application/x-www-form-urlencoded";
 const auto PATIENCE = 20s;  // generous: a sanitized build starts slowly
@@ -28,19 +26,6 @@ inline std::string uniquePath(const std::string& stem) {
     static int counter = 0;
     return testing::TempDir() + "pelbrin" + std::to_string(getpid()) + "_" + std::to_string(++counter) + stem;
 }
-
-// A socket bound to a loopback port the kernel picks; reads time out beyond the server's 30 s busy time-out.
-struct Socket {
-    explicit Socket(int type = SOCK_STREAM) : fd(testsupport::loopbackSocket(type, port)) {
-        const timeval timeout{90, 0};
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    }
-    ~Socket() { ::close(fd); }
-    Socket(const Socket&) = delete;  // the const member already forbids assignment
-
-    std::uint16_t port = 0;  // before the socket, whose initialiser fills it in
-    const int fd;
-};
 
 struct HttpReply {
     std::string raw;  // empty when the server closed without answering
@@ -82,7 +67,7 @@ inline std::string urlEncode(const std::string& text) {
 }
 
 inline std::string request(const std::string& method, const std::string& arg,
-                           const std::string& auth = ADMIN) {
+                           const std::string& auth = R"({"name":"trivx","pass":"trivx","admin":true})") {
     return R"({"request":")" + method + R"(","arg":)" + arg + R"(,"auth":)" + auth + "}";
 }
 

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 namespace testsupport {
 
 // Expects call() to throw E (a subclass passes) with exactly this errorCode() and errorMessage(); any other
@@ -20,10 +18,3 @@ void expectError(int code, const std::string& message, F&& call) {
 }
 
 }  // namespace testsupport
-
-// expectError with the failure reported at the caller's line.
-#define EXPECT_ERROR(E, code, message, call)                      \
-    do {                                                          \
-        SCOPED_TRACE("EXPECT_ERROR");                             \
-        ::testsupport::expectError<E>((code), (message), (call)); \
-    } while (0)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -28,13 +27,26 @@ inline int loopbackSocket(int type, unsigned short& port, bool listening = false
     return fd;
 }
 
-// A stand-in for the Asterisk manager interface. One thread serves the connections in turn: greeting, the
-// answer once a request up to its empty line is in, and a record of every byte until the client closes.
-// Reads time out, so a broken client cannot hang a test.
+// An owned loopbackSocket(). Reads time out beyond the server's 30 s busy time-out, but for a listening one,
+// whose accept() would time out too; a stream one that is not listening refuses every connection.
+struct Socket {
+    explicit Socket(int type = SOCK_STREAM, bool listening = false)
+        : fd(loopbackSocket(type, port, listening)) {
+        const timeval timeout{listening ? 0 : 90, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    }
+    ~Socket() { ::close(fd); }
+    Socket(const Socket&) = delete;  // the const member already forbids assignment
+
+    unsigned short port = 0;  // before the socket, whose initialiser fills it in
+    const int fd;
+};
+
+// A stand-in for the Asterisk manager interface: one thread serves the connections in turn with the greeting
+// and, once a request is in up to its empty line, the answer; it records every byte until the client closes.
 class FakePeer {
 public:
-    // CloseAfterGreeting ends the stream after the greeting, NeverAnswer stays silent, AnswerGarbage sends
-    // binary noise ending in CR LF.
+    // AnswerGarbage sends binary noise ending in CR LF; NeverAnswer reads on in silence.
     enum class Behaviour { Answer, CloseAfterGreeting, NeverAnswer, AnswerGarbage };
     struct Script {
         Behaviour behaviour = Behaviour::Answer;
@@ -48,23 +60,20 @@ public:
     FakePeer() : FakePeer(Script()) {}
     explicit FakePeer(Behaviour behaviour) : FakePeer(Script{behaviour}) {}
     explicit FakePeer(Script script)
-        : mScript(std::move(script)), mListenFd(loopbackSocket(SOCK_STREAM, mPort, true)), mAcceptor([this] {
-              for (int fd; (fd = ::accept4(mListenFd, nullptr, nullptr, SOCK_CLOEXEC)) >= 0; ::close(fd))
+        : mScript(std::move(script)), mAcceptor([this] {
+              for (int fd; (fd = ::accept4(mListen.fd, nullptr, nullptr, SOCK_CLOEXEC)) >= 0; ::close(fd))
                   serve(fd);
           }) {}
-    ~FakePeer() {
-        finish();
-        ::close(mListenFd);
-    }
+    ~FakePeer() { finish(); }
 
-    unsigned short port() const { return mPort; }
+    unsigned short port() const { return mListen.port; }
     // Both stop the peer, once the client still connected closes: later connections are refused.
     std::size_t connectionCount() { return finish().size(); }
     std::string received(std::size_t connection = 0) { return finish().at(connection); }
 
 private:
     const std::vector<std::string>& finish() {
-        ::shutdown(mListenFd, SHUT_RDWR);  // wakes the acceptor
+        ::shutdown(mListen.fd, SHUT_RDWR);  // wakes the acceptor
         if (mAcceptor.joinable()) mAcceptor.join();
         return mReceived;
     }
@@ -73,11 +82,10 @@ private:
         ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
         std::string& received = mReceived.emplace_back();
         send(fd, "Asterisk Call Manager/1.1\r\n");
-        if (mScript.behaviour == Behaviour::CloseAfterGreeting)
-            ::shutdown(fd, SHUT_WR);  // a clean end, no reset
-        std::string answer = mScript.behaviour == Behaviour::Answer ? mScript.answer : std::string();
-        if (mScript.behaviour == Behaviour::AnswerGarbage)
-            answer.assign("\x01\xff\x00 R3sp0nse:\tSucc\x7f\r\n", 21);
+        const Behaviour behaviour = mScript.behaviour;
+        if (behaviour == Behaviour::CloseAfterGreeting) ::shutdown(fd, SHUT_WR);  // a clean end, no reset
+        std::string answer = behaviour == Behaviour::Answer ? mScript.answer : "";
+        if (behaviour == Behaviour::AnswerGarbage) answer.assign("\x01\xff\x00 R3sp0nse:\tSucc\x7f\r\n", 21);
         char buffer[512];
         for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) {
             received.append(buffer, static_cast<std::size_t>(n));
@@ -88,23 +96,9 @@ private:
     static void send(int fd, const std::string& text) { ::send(fd, text.data(), text.size(), MSG_NOSIGNAL); }
 
     const Script mScript;
-    unsigned short mPort = 0;  // before the socket, whose initialiser fills it in
-    const int mListenFd;
+    const Socket mListen{SOCK_STREAM, true};
     std::vector<std::string> mReceived;  // per connection; read only once the acceptor has ended
     std::thread mAcceptor;               // last, so all it uses exists
-};
-
-// A loopback port that refuses every connection: bound, never listening, held so no one else takes it.
-class RefusingPort {
-public:
-    RefusingPort() : mFd(loopbackSocket(SOCK_STREAM, mPort)) {}
-    ~RefusingPort() { ::close(mFd); }
-    RefusingPort(const RefusingPort&) = delete;  // the const member already forbids assignment
-    unsigned short port() const { return mPort; }
-
-private:
-    unsigned short mPort = 0;  // before the socket, whose initialiser fills it in
-    const int mFd;
 };
 
 }  // namespace testsupport

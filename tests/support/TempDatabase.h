@@ -5,13 +5,11 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <optional>
 #include <stdexcept>
-#include <string>
 #include <vector>
 
 namespace testsupport {
@@ -19,8 +17,6 @@ namespace testsupport {
 // One row of a query result; SQL NULL is std::nullopt, every other value SQLite's text of it.
 using Row = std::vector<std::optional<std::string>>;
 using Rows = std::vector<Row>;
-
-inline std::string testDataDir() { return PELBRIN_TEST_DATA_DIR "/"; }  // ends in '/'
 
 inline std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -36,8 +32,8 @@ public:
     explicit TempDatabase(bool seeded = true) : mPath(testing::TempDir() + "pelbrin-test-XXXXXX") {
         ::close(::mkstemp(mPath.data()));  // SQLite takes the empty file for an empty database
         // One transaction without syncing: the file is thrown away anyway, and tests build many.
-        exec("PRAGMA synchronous = OFF; BEGIN;\n" + readFile(testDataDir() + "schema.sql") +
-             (seeded ? readFile(testDataDir() + "seed.sql") : "") + "\nCOMMIT");
+        exec("PRAGMA synchronous = OFF; BEGIN;\n" + readFile(PELBRIN_TEST_DATA_DIR "/schema.sql") +
+             (seeded ? readFile(PELBRIN_TEST_DATA_DIR "/seed.sql") : "") + "\nCOMMIT");
     }
     ~TempDatabase() {
         for (const char* suffix : {"", "-journal"}) std::remove((mPath + suffix).c_str());
@@ -52,36 +48,22 @@ public:
     std::optional<std::string> queryOne(const std::string& sql) const { return query(sql).at(0).at(0); }
 
 private:
-    // Runs every statement of the text and returns the rows they give.
+    // Runs every statement of the text, waiting out locks the code under test holds for a moment, and returns
+    // the rows they give; a value's text ends at a NUL it holds.
     Rows run(const std::string& sql, int flags) const {
         sqlite3* handle = nullptr;
         const int opened = sqlite3_open_v2(mPath.c_str(), &handle, flags, nullptr);
-        const std::unique_ptr<sqlite3, decltype(&sqlite3_close)> connection(handle,
-                                                                            sqlite3_close);  // even failed
-        const auto check = [&](bool ok) {
-            if (!ok)
-                throw std::runtime_error("SQL failed: " + std::string(sqlite3_errmsg(handle)) +
-                                         " in: " + sql);
+        const std::unique_ptr<sqlite3, decltype(&sqlite3_close)> connection(handle, sqlite3_close);
+        const auto addRow = [](void* rows, int count, char** values, char**) {
+            Row& row = static_cast<Rows*>(rows)->emplace_back();
+            for (int i = 0; i < count; ++i)
+                row.push_back(values[i] ? std::optional<std::string>(values[i]) : std::nullopt);
+            return 0;
         };
-        check(opened == SQLITE_OK);
-        sqlite3_busy_timeout(handle, 30000);  // the code under test may hold a lock for a moment
         Rows rows;
-        for (const char* next = sql.c_str(); *next != '\0';) {
-            sqlite3_stmt* raw = nullptr;
-            check(sqlite3_prepare_v2(handle, next, -1, &raw, &next) == SQLITE_OK);
-            // Declared after its connection, so finalized first.
-            const std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)> statement(raw, sqlite3_finalize);
-            int step = SQLITE_DONE;
-            while (raw != nullptr && (step = sqlite3_step(raw)) == SQLITE_ROW) {
-                Row& row = rows.emplace_back();
-                for (int i = 0; i < sqlite3_column_count(raw); ++i) {
-                    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(raw, i));
-                    const auto size = static_cast<std::size_t>(sqlite3_column_bytes(raw, i));
-                    row.push_back(text ? std::make_optional<std::string>(text, size) : std::nullopt);
-                }
-            }
-            check(step == SQLITE_DONE);
-        }
+        if (opened != SQLITE_OK || sqlite3_busy_timeout(handle, 30000) != SQLITE_OK ||
+            sqlite3_exec(handle, sql.c_str(), addRow, &rows, nullptr) != SQLITE_OK)
+            throw std::runtime_error("SQL failed: " + std::string(sqlite3_errmsg(handle)) + " in: " + sql);
         return rows;
     }
 

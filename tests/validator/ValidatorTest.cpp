@@ -53,7 +53,7 @@ TEST(ManagerLogin, OnlyTrivxWithoutLineBreaksIsAskedWithExactlyFiveLinesOnAConne
 
 // The first answer line decides; only CR LF ends a line, which holds at most 128 bytes.
 TEST(ManagerLogin, OnlyAnExactSuccessLineIsAcceptedAndABrokenPeerGivesTheCause) {
-    EXPECT_EQ("Asterisk connection problem: Connection refused", outcome(testsupport::RefusingPort().port()));
+    EXPECT_EQ("Asterisk connection problem: Connection refused", outcome(testsupport::Socket().port));
     using B = FakePeer::Behaviour;
     const std::string problem = "Asterisk connection problem: ",
                       loneBreaks = "a\rb\nc" + std::string(121, 'x');
