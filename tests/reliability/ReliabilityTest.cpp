@@ -159,7 +159,8 @@ TEST(PeerFaults, EachIsAnsweredCleanlyAndTheServerGoesOn) {
 }
 
 TEST(DatabaseFaults, EachIsReportedAndTheNextRequestServed) {
-    testsupport::TempDatabase db;
+    const NobodysDirectory shared;  // outlives the database in it
+    testsupport::TempDatabase db(true, shared.path);
     const std::string before = dump(db), away = db.path() + ".away";
     const auto astray = startServer(away, {"-u"});
     EXPECT_EQ("1 SQL Error  14: unable to open database file", astray->call(SETTINGS).outcome);
@@ -167,7 +168,7 @@ TEST(DatabaseFaults, EachIsReportedAndTheNextRequestServed) {
     EXPECT_EQ("0 SUCCESS", astray->call(SETTINGS).outcome);
     ASSERT_EQ(0, std::rename(away.c_str(), db.path().c_str()));
     ASSERT_EQ(0, ::chmod(db.path().c_str(), 0444));
-    const auto server = startServer(db.path(), {"-u"}, true);
+    const auto server = startServer(db.path(), {"-u"}, &shared);
     EXPECT_EQ("1 SQL Error  8: attempt to write a readonly database", server->call(SET_USD).outcome);
     EXPECT_EQ("0 SUCCESS", server->call(SETTINGS).outcome);
     ASSERT_EQ(0, ::chmod(db.path().c_str(), 0666));

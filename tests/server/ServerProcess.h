@@ -2,9 +2,12 @@
 
 #include <cjson/cJSON.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/wait.h>
 
+#include <cerrno>
 #include <chrono>
+#include <filesystem>
 #include <regex>
 
 #include "tests/support/FakePeer.h"  // Socket, with the socket headers
@@ -98,20 +101,53 @@ inline Reply call(std::uint16_t port, const std::string& json) {
     return Reply(sendHttp(port, post(FORM, "request=" + urlEncode(json))).body);
 }
 
+// A fresh directory under /tmp with a copy of the server, which the user nobody may enter, run and write in
+// (a database there gets its journal): the checkout may lie where only root may enter, as a clone in root's
+// home or in a "mktemp -d" directory does. Removed with all it holds.
+class NobodysDirectory {
+public:
+    NobodysDirectory() {
+        std::string name = "/tmp/pelbrin-nobody-XXXXXX";
+        if (!mkdtemp(name.data())) throw std::system_error(errno, std::generic_category(), "no directory");
+        path = name + "/";
+        executable = path + "PelbrinSrv";
+        try {
+            namespace fs = std::filesystem;
+            fs::copy_file(EXECUTABLE, executable);
+            fs::permissions(executable, fs::perms(0755));
+            if (::chmod(name.c_str(), 0755) != 0 ||
+                (geteuid() == 0 && ::chown(name.c_str(), NOBODY, NOBODY) != 0))
+                throw std::system_error(errno, std::generic_category(), "directory not for nobody");
+        } catch (...) {
+            std::filesystem::remove_all(path);
+            throw;
+        }
+    }
+    ~NobodysDirectory() { std::filesystem::remove_all(path); }
+    NobodysDirectory(const NobodysDirectory&) = delete;
+    NobodysDirectory& operator=(const NobodysDirectory&) = delete;
+
+    static constexpr uid_t NOBODY = 65534;  // user and group
+    std::string path, executable;           // path ends in "/"
+};
+
 // One run of the built server with its output in files, by its pid. Once started to serve it must still run
-// at the end unless the test signalled it (a sanitizer finding ends it). asNobody: a root test run starts it
-// as nobody, so file modes bind it.
+// at the end unless the test signalled it (a sanitizer finding ends it). asNobody: the server's copy in that
+// directory runs, as nobody when root runs the tests, so file modes bind it.
 class ServerProcess {
 public:
-    explicit ServerProcess(std::vector<std::string> arguments, bool asNobody = false) {
-        arguments.insert(arguments.begin(), EXECUTABLE);
+    explicit ServerProcess(std::vector<std::string> arguments, const NobodysDirectory* asNobody = nullptr) {
+        arguments.insert(arguments.begin(), asNobody ? asNobody->executable : EXECUTABLE);
         std::vector<char*> argv;
         for (auto& argument : arguments) argv.push_back(argument.data());
         argv.push_back(nullptr);
         if ((pid = fork()) == 0) {
             const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            if (asNobody && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(126);
+            const uid_t nobody = NobodysDirectory::NOBODY;
+            if (asNobody && geteuid() == 0 &&
+                (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0))
+                _exit(126);
             if (out >= 0 && err >= 0 && dup2(out, 1) >= 0 && dup2(err, 2) >= 0) execv(argv[0], argv.data());
             _exit(127);
         }
@@ -154,7 +190,8 @@ private:
 
 // Adds "-d <database> -p <port>" and waits for the banner; tries another port when one was taken.
 inline std::unique_ptr<ServerProcess> startServer(const std::string& database,
-                                                  std::vector<std::string> arguments, bool asNobody = false) {
+                                                  std::vector<std::string> arguments,
+                                                  const NobodysDirectory* asNobody = nullptr) {
     arguments.insert(arguments.begin(), {"-d", database, "-p", ""});
     for (int attempt = 0; attempt < 10; ++attempt) {
         const std::uint16_t port = Socket().port;

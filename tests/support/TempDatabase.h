@@ -24,12 +24,13 @@ inline std::string readFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// A database file of its own, built from the exchange's schema (and by default the seed rows), removed on
-// destruction. Each call opens a connection of its own, so the code under test never shares one; SQL
-// failures throw std::runtime_error with SQLite's message.
+// A database file of its own in the directory (ending in "/"), built from the exchange's schema (and by
+// default the seed rows), removed on destruction. Each call opens a connection of its own, so the code under
+// test never shares one; SQL failures throw std::runtime_error with SQLite's message.
 class TempDatabase {
 public:
-    explicit TempDatabase(bool seeded = true) : mPath(testing::TempDir() + "pelbrin-test-XXXXXX") {
+    explicit TempDatabase(bool seeded = true, const std::string& directory = testing::TempDir())
+        : mPath(directory + "pelbrin-test-XXXXXX") {
         ::close(::mkstemp(mPath.data()));  // SQLite takes the empty file for an empty database
         // One transaction without syncing: the file is thrown away anyway, and tests build many.
         exec("PRAGMA synchronous = OFF; BEGIN;\n" + readFile(PELBRIN_TEST_DATA_DIR "/schema.sql") +
