@@ -44,7 +44,12 @@ inline HttpReply sendHttp(std::uint16_t port, const std::string& text) {
     ::send(client.fd, text.data(), text.size(), MSG_NOSIGNAL);  // an early close shows as no reply
     HttpReply reply;
     char buffer[65536];
-    for (ssize_t n; (n = ::recv(client.fd, buffer, sizeof buffer, 0)) > 0;) reply.raw.append(buffer, n);
+    ssize_t n;
+    while ((n = ::recv(client.fd, buffer, sizeof buffer, 0)) > 0) reply.raw.append(buffer, n);
+    // A hung server ends the reply as it is; a reset is the server's own early close.
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        ADD_FAILURE() << "the server sent nothing for " << testsupport::SOCKET_PATIENCE.tv_sec << " s after "
+                      << reply.raw.size() << " bytes of its reply";
     std::sscanf(reply.raw.c_str(), "HTTP/%*s %d", &reply.status);
     const auto headStart = reply.raw.find("\r\n") + 2, headEnd = reply.raw.find("\r\n\r\n");
     if (headEnd == std::string::npos) return reply;

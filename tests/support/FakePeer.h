@@ -2,6 +2,7 @@
 
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -27,13 +28,18 @@ inline int loopbackSocket(int type, unsigned short& port, bool listening = false
     return fd;
 }
 
-// An owned loopbackSocket(). Reads time out beyond the server's 30 s busy time-out, but for a listening one,
-// whose accept() would time out too; a stream one that is not listening refuses every connection.
+// How long a test's socket waits for one read or write: beyond the server's 30 s busy time-out, so that only
+// a hung server or peer runs into it.
+inline const timeval SOCKET_PATIENCE{90, 0};
+
+// An owned loopbackSocket(). Reads and writes time out but for a listening one, whose accept() would time out
+// too; a stream one that is not listening refuses every connection.
 struct Socket {
     explicit Socket(int type = SOCK_STREAM, bool listening = false)
         : fd(loopbackSocket(type, port, listening)) {
-        const timeval timeout{listening ? 0 : 90, 0};
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+        const timeval timeout = listening ? timeval{0, 0} : SOCKET_PATIENCE;
+        for (const int option : {SO_RCVTIMEO, SO_SNDTIMEO})
+            ::setsockopt(fd, SOL_SOCKET, option, &timeout, sizeof timeout);
     }
     ~Socket() { ::close(fd); }
     Socket(const Socket&) = delete;  // the const member already forbids assignment
