@@ -83,6 +83,8 @@ TEST(CommandLine, EveryOptionAndRefusal) {
         {"-t 1s", P + "Connection timeout must by greater than 0\n | connectionTimeout=-1 error=1"},
         {"-a 999.999.999.999:5038x", " | asterisk=999.999.999.999:5038x asteriskIpPort=999.999.999.999:5038"},
         {"-a 1.2.3.4", P + "Invalid asterisk address\n | asterisk=1.2.3.4 error=1"},
+        {"-a 1000.0.0.1:5038", P + "Invalid asterisk address\n | asterisk=1000.0.0.1:5038 "
+                                   "asteriskIpPort=1000.0.0.1:5038 error=1"},
         {"-e10.1.1.1:70000", P + "Invalid log serwer address\n | logServer=10.1.1.1:70000 "
                                  "logServerIpPort=10.1.1.1:70000 logToServer=1 error=1"},
         {"word", P + "invalid option 'word'\n | error=1"},
@@ -127,6 +129,9 @@ TEST(ConfigurationFile, OverridesTheCommandLineAndRefusesUnsoundValues) {
         {"logServer = \"1.2.3.4:0\";\nasterisk = \"1.2.3:1\";\n",
          P + "Invalid asterisk address\n" + P + "Invalid log serwer address\n" +
              " | asterisk=1.2.3:1 asteriskIpPort=1.2.3:5038 logServer=1.2.3.4:0 logServerIpPort=1.2.3.4:0 "
+             "error=1"},
+        {"logServer = \"10.0.0.1000:5140\";\n",
+         P + "Invalid log serwer address\n | logServer=10.0.0.1000:5140 logServerIpPort=10.0.0.1000:5140 "
              "error=1"}};
     pa::ProgArgs commandLine = pa::defaultProgArgs();
     ASSERT_EQ("", parse("-d /cmd.db -p 3000 -s -e -k -l 1 -f /x.cfg", commandLine));
