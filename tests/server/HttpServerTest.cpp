@@ -52,6 +52,7 @@ TEST(HttpTransport, EveryRequestGetsItsReply) {
         {post("application/json", ECHO), 0, ""},
         // Runs of slashes collapse and a trailing one goes; no or an empty request gets the banner.
         {get("//Pelbrin/?request="), 200, BANNER},
+        {get("///Pelbrin//?request="), 200, BANNER},
         {post(FORM, "requests=x"), 200, BANNER},
         {get("/pelbrin?request=x"), 404, "URL could not be found"},
         {get("/Pelbrin/x"), 404, "URL could not be found"},
