@@ -1,3 +1,5 @@
+#include <sys/utsname.h>
+
 #include "tests/server/ServerProcess.h"
 
 namespace servertest {
@@ -69,6 +71,23 @@ TEST(HttpTransport, EveryRequestGetsItsReply) {
     }
     EXPECT_EQ("ERROR HttpServer  - request too large\nERROR HttpServer  - error creating post processor\n",
               sourceless(server->err()));
+}
+
+// The log server is shown the host's platform, uname's four texts, whole as the user and as the device.
+TEST(RemoteLog, NamesTheWholePlatformAsUserAndDevice) {
+    testsupport::TempDatabase db;
+    const Socket logServer(SOCK_DGRAM);
+    const auto server = startServer(db.path(), {"-l", "2", "-e127.0.0.1:" + std::to_string(logServer.port)});
+    utsname name{};
+    ASSERT_EQ(0, uname(&name));
+    const std::string platform =
+        std::string(name.sysname) + " " + name.machine + " " + name.release + " " + name.version;
+    char datagram[65536];
+    const ssize_t size = ::recv(logServer.fd, datagram, sizeof datagram, 0);
+    ASSERT_GT(size, 0);
+    const std::string sent(datagram, static_cast<std::size_t>(size));
+    EXPECT_NE(std::string::npos, sent.find(",usr:\"" + platform + "\",knd:\"")) << sent;
+    EXPECT_NE(std::string::npos, sent.find(",dev:\"" + platform + "\",atr:[")) << sent;
 }
 
 }  // namespace
