@@ -48,6 +48,19 @@ TEST(LogRecord, DatagramsByteForByteAndAnAbsentServerOrNoSocketDisturbsNoCaller)
             R"(atr:[["App Version","2.3\\1"],["File","we\"ird\\.cpp:12"]]}]})",
         std::string(datagram, static_cast<std::size_t>(std::max<ssize_t>(size, 0))));
 
+    // Texts never set: the user is "unknown", the others empty.
+    const Appender plain(new korvuLoger::ServerLogAppender());
+    plain->host = appender->host;
+    plain->port = appender->port;
+    plain->createSocket();
+    plain->doAppend(event);
+    const ssize_t plainSize = ::recv(fd, datagram, sizeof datagram, 0);
+    const std::string defaults(datagram, static_cast<std::size_t>(std::max<ssize_t>(plainSize, 0)));
+    EXPECT_NE(std::string::npos,
+              defaults.find(R"(",src:"",usr:"unknown",knd:"warning",dte:"2015-12-02 10:26:53.000",dev:"",)"
+                            R"(atr:[["App Version",""],)"))
+        << defaults;
+
     std::string kinds;
     for (int level : {0, 10000, 20000, 30000, 40000, 50000, 10001})
         kinds += appender->levelToKnd(level) + " ";
