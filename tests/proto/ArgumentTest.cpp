@@ -88,16 +88,19 @@ void expectPrepared(Rows rows, const std::string& valid, const Items& items = {}
     });
 }
 
-// The converters read a leading decimal number and quote a refused text whole. A number beyond the type is refused rather
-// than wrapped onto another extension or rate, clamped or made infinite; both ends of each range still pass.
-TEST(NumberConversion, LeadingNumberIsReadAndRefusalsQuoteTheWholeText) {
+// The converters read a decimal number that takes the whole text (leading zeros allowed) and quote a refused text whole; a
+// number followed by anything ("2-999") would name another record. A number beyond the type is refused rather than wrapped
+// onto another extension or rate, clamped or made infinite; both ends of each range still pass.
+TEST(NumberConversion, OnlyANumberTakingTheWholeTextIsReadAndRefusalsQuoteTheText) {
     const std::string nul("1\0" "2", 3), big = "1" + std::string(308, '0'), ll = "long long int";
-    expectRows({{"12-3", "12"}, {"2147483647", "2147483647"}, {"-2147483648", "-2147483648"}, {"2147483648", cannot("2147483648", "int")},
+    expectRows({{"12-3", cannot("12-3", "int")}, {"3-1", cannot("3-1", "int")}, {"1-", cannot("1-", "int")}, {"007", "7"}, {"-0", "0"},
+        {"2147483647", "2147483647"}, {"-2147483648", "-2147483648"}, {"2147483648", cannot("2147483648", "int")},
         {"-2147483649", cannot("-2147483649", "int")}, {"", cannot("", "int")}, {"--1", cannot("--1", "int")}, {" 1", cannot(" 1", "int")},
         {"+1", cannot("+1", "int")}, {"1.5", cannot("1.5", "int")}, {"0x10", cannot("0x10", "int")}, {nul, cannot(nul, "int")}}, toInt);
-    expectRows({{"9223372036854775807", "9223372036854775807"}, {"-9223372036854775808", "-9223372036854775808"}, {"+5", cannot("+5", ll)},
+    expectRows({{"2-999", cannot("2-999", ll)}, {"00042", "42"}, {"9223372036854775807", "9223372036854775807"}, {"-9223372036854775808", "-9223372036854775808"}, {"+5", cannot("+5", ll)},
         {"9223372036854775808", cannot("9223372036854775808", ll)}, {"-9223372036854775809", cannot("-9223372036854775809", ll)}}, toLongLong);
-    expectRows({{"2.50", "2.5"}, {"-.5", "-0.5"}, {"1.2.3", "1.2"}, {"1e3", cannot("1e3", "double")}, {".", cannot(".", "double")},
+    expectRows({{"2.50", "2.5"}, {"-.5", "-0.5"}, {"1.2.3", cannot("1.2.3", "double")}, {"5.5.5", cannot("5.5.5", "double")}, {"10-5", cannot("10-5", "double")},
+        {"2.5-", cannot("2.5-", "double")}, {"007.50", "7.5"}, {"5.", "5"}, {"1e3", cannot("1e3", "double")}, {".", cannot(".", "double")},
         {"1,5", cannot("1,5", "double")}, {big, "1e+308"}, {big + "0", cannot(big + "0", "double")}}, toDouble);
 }
 

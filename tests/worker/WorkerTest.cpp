@@ -118,6 +118,10 @@ const std::vector<Answer> kAnswers = {
     // The administrator is never looked up among the extensions.
     {as("LOGIN", "null", "101", "secret101", true), no("LOGIN", 6, "Invalid user or password")},
     {admin("GET_RATE_HISTORY", R"({"rate_id":"1x"})"), no("GET_RATE_HISTORY", 4, "cannot convert '1x' to long long int")},
+    // A number followed by anything is no number: it would name rate 2, extension 3, an amount of 10.
+    {admin("DELETE_RATE", R"({"rate_id":"2-999"})"), no("DELETE_RATE", 4, "cannot convert '2-999' to long long int")},
+    {admin("CHANGE_EXTEN_PASS", R"({"exten_id":"3-1","new_pass":"x"})"), no("CHANGE_EXTEN_PASS", 4, "cannot convert '3-1' to int")},
+    {admin("CHARGE_EXTEN", R"({"exten_array":["1"],"value":"10-5"})"), no("CHARGE_EXTEN", 4, "cannot convert '10-5' to double")},
     // Another extension's record is denied before its existence is looked at.
     {user("GET_EXTEN", R"({"exten":"999"})"), no("GET_EXTEN", 7, "Access denied")},
     {admin("ADD_RATE", R"({"prefix":"0048","number_length":"11","rate":"1","bill_unit":"60","from_hour":"09:00","to_hour":"10:00","init_cost":"0","init_time":"0","extensions":["101","102"],"active":"1"})"), no("ADD_RATE", 11, "Corrupted rates table - 2 are colliding")},
