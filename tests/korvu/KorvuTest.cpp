@@ -106,9 +106,15 @@ TEST_F(KorvuTest, AuthorizationIsExactAndComesBeforeEveryTestButTheRateValues) {
         {4, "Invalid hour format: 09.00", [&] { write(-5, -5, -5, -5, "10:00", "09.00"); }},
         {4, field + "rate" + min + "-1", [&] { missing.updateRate(wrong[0], 1, "0", &minus, -1.5, -1, "08:00", "09:00", -1, -1, "1", 9); }},
         {4, field + "rate" + min + "nan", [&] { write(kNan, -1, -1, -1); }},
-        {4, field + "bill_unit" + min + "-3", [&] { write(-0.5, -3, -1, -1); }},
+        {4, field + "rate" + min + "-0.5", [&] { write(-0.5, -3, -1, -1); }},
+        {4, field + "bill_unit" + min + "-3", [&] { write(-0.0, -3, -1, -1); }},  // negative zero is zero
         {4, field + "init_cost" + min + "-2", [&] { write(0, 0, -2.9, -1); }},
-        {4, field + "init_time" + min + "-1", [&] { write(0, 0, -0.9, -1.0); }},
+        {4, field + "init_cost" + min + "-0.9", [&] { write(0, 0, -0.9, -1.0); }},
+        {4, field + "init_time" + min + "-1", [&] { write(0, 0, -0.0, -1.0); }},
+        // Between -1 and 0 the value is shown as written, in the fewest digits that keep it.
+        {4, field + "rate" + min + "-0.1", [&] { write(-0.1, 0, 0, 0); }},
+        {4, field + "init_time" + min + "-0.0000001", [&] { write(0, 0, 0, -0.0000001); }},
+        {4, field + "init_cost" + min + "-0.9999999999999999", [&] { write(0, 0, -0.9999999999999999, 0); }},
         {4, field + "number_length" + min + "-1", [&] { write(0, 0, 0, 0); }},
         {4, field + "active. Expected 0 or 1, got: 2", [&] { korvu.addRate(kAdmin, "5", nullptr, 1, 60, "08:00", "09:00", 0, 0, "2", 2); }},
         {4, field + "active. Expected 0 or 1, got: -1", [&] { korvu.updateRate(kAdmin, 2, "5", nullptr, 1, 60, "08:00", "09:00", 0, 0, "2", -1); }},
