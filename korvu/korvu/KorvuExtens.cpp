@@ -199,8 +199,12 @@ void Korvu::updateExten(const Auth& auth, const std::list<long long>& ids, const
 
 void Korvu::updateExtenWithPass(const Auth& auth, long long id, const std::string& billStatus,
                                 double limitCredit, int prepaid, const std::string& password) const {
-    // No existence test: an id that names no row simply changes nothing.
     run(auth, true, [&](db::Database& connection) {
+        // Tested first, as updateExten tests its list: the same request answers the same with or
+        // without a new password.
+        if (getExtenCountById(id, connection) == 0) {
+            throw ExtenNotFoundException(mStrExtenNotFound);
+        }
         const auto statement = db::prepare(connection, kUpdateExtenWithPass);
         checkBillStatusOrThrow(billStatus);
         db::bindText(*statement, 1, billStatus);

@@ -168,6 +168,11 @@ void Korvu::activateRate(const Auth& auth, long long id, int active) const {
         db::bindInt(*statement, 1, active);
         db::bindInt(*statement, 2, id);
         db::step(*statement);
+        // An id that no rate has changed nothing; refused as deleting or updating it is.
+        if (db::changes(connection) == 0) {
+            db::exec(connection, "ROLLBACK");
+            throw RateNotFoundException(mStrRateNotFound);
+        }
         commitUnlessCollidingOrThrow(connection, checkRatesTable(auth, connection));
     });
 }

@@ -120,6 +120,11 @@ TEST_F(KorvuTest, AuthorizationIsExactAndComesBeforeEveryTestButTheRateValues) {
         {4, field + "active. Expected 0 or 1, got: -1", [&] { korvu.updateRate(kAdmin, 2, "5", nullptr, 1, 60, "08:00", "09:00", 0, 0, "2", -1); }},
         {4, field + "active. Expected 0 or 1, got: 5", [&] { korvu.activateRate(kAdmin, 2, 5); }},
         {12, "Rate not found", [&] { korvu.updateRate(kAdmin, 3, "5", nullptr, 1, 60, "08:00", "09:00", 0, 0, "2", 7); }},  // before active
+        {4, field + "active. Expected 0 or 1, got: 5", [&] { korvu.activateRate(kAdmin, 3, 5); }},  // active first
+        {12, "Rate not found", [&] { korvu.activateRate(kAdmin, 3, 1); }},
+        // A missing id before the bill status, with a password as without one.
+        {8, "Exten not found", [&] { korvu.updateExtenWithPass(kAdmin, 8, "free", 1, 2, "x"); }},
+        {8, "Exten not found", [&] { korvu.updateExtenWithPass(kAdmin, 8, "FREE", 1, 1, "x"); }},
     };
     // clang-format on
     for (const auto* operations : {&adminOnly, &anyone}) {
@@ -216,6 +221,7 @@ TEST_F(Rates, EveryWriteChecksTheWholeActiveSet) {
          [&] { korvu.addRate(kAdmin, "7", &eleven, 0.5, 60, "08:00", "09:00", 0, 0, "7", 0); }},
         {11, colliding(2),  // and its own with rate 1
          [&] { korvu.updateRate(kAdmin, 2, "0048", &eleven, 0, 0, "17:00", "08:00", 0, 0, "102", 1); }},
+        {12, "Rate not found", [&] { korvu.activateRate(kAdmin, 99, 0); }},  // changes nothing to check
     });
     korvu.deleteRate(kAdmin, 2);
     korvu.activateRate(kAdmin, 3, 0);

@@ -131,9 +131,12 @@ const std::vector<Answer> kAnswers = {
     // The argument is checked before the credentials.
     {as("ADD_RATE", R"({"prefix":"1","number_length":null,"rate":"1","bill_unit":"1","from_hour":"8:00","to_hour":"09:00","init_cost":"0","init_time":"0","extensions":["101"],"active":"1"})", "trivx", "wrong", true), no("ADD_RATE", 4, "Invalid hour format: 8:00")},
     {admin("DELETE_RATE", R"({"rate_id":"99"})"), no("DELETE_RATE", 12, "Rate not found")},
+    {admin("ACTIVATE_RATE", R"({"rate_id":"99","active":"1"})"), no("ACTIVATE_RATE", 12, "Rate not found")},
     // The known first extension must keep neither its charge nor its new settings.
     {admin("CHARGE_EXTEN", R"({"exten_array":["1","9"],"value":"1"})"), no("CHARGE_EXTEN", 8, "Exten not found")},
     {admin("UPDATE_EXTEN", R"({"bill_status":"FREE","limit_credit":"1","prepaid":"1","exten_array":["1","9"]})"), no("UPDATE_EXTEN", 8, "Exten not found")},
+    {admin("UPDATE_EXTEN", R"({"bill_status":"FREE","limit_credit":"1","prepaid":"1","new_pass":"np","exten_array":["9"]})"), no("UPDATE_EXTEN", 8, "Exten not found")},
+    {admin("CLEAR_EXTEN", R"({"exten_array":["1","9"]})"), no("CLEAR_EXTEN", 8, "Exten not found")},
     {user("CHANGE_EXTEN_PASS", R"({"exten_id":"2","new_pass":"x"})"), no("CHANGE_EXTEN_PASS", 7, "can not change the another exten password ")},
     {admin("CHANGE_EXTEN_PASS", R"({"exten_id":"-1","new_pass":""})"), no("CHANGE_EXTEN_PASS", 8, "Exten not found")},
     {admin("CHANGE_EXTEN_PASS", R"({"exten_id":"1","new_pass":""})"), no("CHANGE_EXTEN_PASS", 4, "new pass is empty")},
