@@ -31,13 +31,15 @@ std::string statisticsText(bool monthly, const std::string* fromDate, const std:
     text += "AS date ";
     text += exten != nullptr ? ", src AS exten " : ", 'ALL' AS exten ";
     text += " FROM cdr ";
-    // "date" is the grouping column here: cdr has no column of that name.
+    // "date" is the grouping column here: cdr has no column of that name. Each bound is cut to the
+    // group's own form, so the day (or month) of both bounds is counted whole; a day text compared
+    // with a whole bound would sort before it and lose the first day.
     std::list<std::string> parts;
     if (fromDate != nullptr) {
-        parts.push_back(monthly ? " ( date >=  strftime('%Y-%m', ?) ) " : " ( date >= ? ) ");
+        parts.push_back(monthly ? " ( date >=  strftime('%Y-%m', ?) ) " : " ( date >= substr(?, 1, 10) ) ");
     }
     if (toDate != nullptr) {
-        parts.push_back(monthly ? " ( date <=  strftime('%Y-%m', ?)  ) " : " ( date <= ? ) ");
+        parts.push_back(monthly ? " ( date <=  strftime('%Y-%m', ?)  ) " : " ( date <= substr(?, 1, 10) ) ");
     }
     if (exten != nullptr) {
         parts.push_back(" ( src = ? ) ");

@@ -300,9 +300,11 @@ TEST_F(KorvuTest, CallLogsAndStatisticsKeepTheirBoundsFiltersAndRecordLimit) {
     EXPECT_EQ(listing({}), logs(0, "555", nullptr, nullptr));  // 555 has no exten row: no match
     // 00:00:00 sorts after the lower bound's minute and is in; 23:59:59 sorts after the upper bound.
     EXPECT_EQ(listing({6, 5, 4, 3}), logs(4, nullptr, "2015-03-01 00:00", "2015-03-31 23:59"));
-    // Statistics count the day of the upper bound but not of the lower.
-    EXPECT_EQ("2|145|73.0|1.25|2015-03-02|ALL;2|50|25.0|0.75|2015-03-31|ALL;",
+    // Daily statistics count whole days, the days of both bounds included, whatever their times.
+    EXPECT_EQ("1|35|35.0|0.0|2015-03-01|ALL;2|145|73.0|1.25|2015-03-02|ALL;2|50|25.0|0.75|2015-03-31|ALL;",
               sums(false, "2015-03-01 00:00", "2015-03-31 00:00"));
+    EXPECT_EQ("1|35|35.0|0.0|2015-03-01|ALL;", sums(false, "2015-03-01 23:59", "2015-03-01 00:00"));
+    EXPECT_EQ("", sums(false, "2015-03-03 00:00", "2015-03-30 23:59"));
     EXPECT_EQ("5|230|46.0|2.0|2015-03|ALL;", sums(true, "2015-03-01 00:00", "2015-03-31 23:59"));
     const std::string date = "Invalid date format: ";
     refused({
