@@ -1,7 +1,10 @@
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cmath>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "korvu/korvu/Korvu.h"
 #include "korvu/korvu/SqlText.h"
@@ -58,8 +61,8 @@ const std::string kChargeExten =
 const std::string kPrepaidOf = "select prepaid from exten where id =?";
 // A sum beyond the largest double became infinite; abs() catches either sign.
 const std::string kNonFiniteTotals =
-    "select count(*) from exten where (abs(total_charge) > 1.7976931348623157e308 or abs(balance) > "
-    "1.7976931348623157e308) and id IN (";
+    "select id, abs(total_charge) > 1.7976931348623157e308, abs(balance) > 1.7976931348623157e308 from exten "
+    "where (abs(total_charge) > 1.7976931348623157e308 or abs(balance) > 1.7976931348623157e308) and id IN (";
 
 const std::string kValueNotPositive = "value must be greater than zero";
 const std::string kValueOutOfRange = "value is out of range";
@@ -85,12 +88,23 @@ void groupByPrepaid(db::Database& connection, const std::list<long long>& ids,
     }
 }
 
-bool anyTotalOutOfRange(db::Database& connection, const std::list<long long>& ids) {
+// (id, column) of every total of these rows that is not finite: column 1 total_charge, 2 balance.
+using TotalCells = std::set<std::pair<long long, int>>;
+
+TotalCells nonFiniteTotals(db::Database& connection, const std::list<long long>& ids) {
+    TotalCells cells;
     if (ids.empty()) {
-        return false;
+        return cells;
     }
     const auto statement = db::prepare(connection, withIdList(kNonFiniteTotals, ids));
-    return countOf(*statement) != 0;
+    while (db::step(*statement) == SQLITE_ROW) {
+        for (const int column : {1, 2}) {
+            if (db::columnInt(*statement, column) != 0) {
+                cells.emplace(db::columnInt64(*statement, 0), column);
+            }
+        }
+    }
+    return cells;
 }
 
 }  // namespace
@@ -269,6 +283,11 @@ void Korvu::chargeExten(const Auth& auth, const std::list<long long>& ids, doubl
         std::list<long long> prepaidIds;
         std::list<long long> postpaidIds;
         groupByPrepaid(connection, ids, prepaidIds, postpaidIds);
+        std::list<long long> charged = prepaidIds;
+        charged.insert(charged.end(), postpaidIds.begin(), postpaidIds.end());
+        // Read, like the prepaid values, before BEGIN: a transaction that reads before it writes gets
+        // SQLITE_BUSY at once while another writer holds the lock; one that opens with its write waits.
+        const TotalCells alreadyNonFinite = nonFiniteTotals(connection, charged);
         // No ROLLBACK on failure: closing the connection discards the open transaction, and the frame
         // closes it before reporting.
         db::exec(connection, "BEGIN");
@@ -278,10 +297,11 @@ void Korvu::chargeExten(const Auth& auth, const std::list<long long>& ids, doubl
         if (!postpaidIds.empty()) {
             performChargeExten(connection, postpaidIds, value);
         }
-        std::list<long long> charged = prepaidIds;
-        charged.insert(charged.end(), postpaidIds.begin(), postpaidIds.end());
-        // A finite amount can still overflow a large total; such a charge must not be kept.
-        if (anyTotalOutOfRange(connection, charged)) {
+        // A finite amount can still overflow a large total; such a charge must not be kept. A total
+        // stored infinite elsewhere stays infinite and is no reason to refuse the other rows.
+        const TotalCells nonFinite = nonFiniteTotals(connection, charged);
+        if (!std::includes(alreadyNonFinite.begin(), alreadyNonFinite.end(), nonFinite.begin(),
+                           nonFinite.end())) {
             throw InvalidArgException(kValueOutOfRange);
         }
         db::exec(connection, "COMMIT");

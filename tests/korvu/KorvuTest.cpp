@@ -258,6 +258,16 @@ TEST_F(KorvuTest, ChargingAddsToPrepaidAndPostpaidRowsInOneTransaction) {
     // A lock left behind would stall this write; then a finite charge overflowing a total is refused.
     database.exec("DROP TRIGGER refuse; UPDATE exten SET total_charge = 1.5e308 WHERE id = 1");
     refused({{4, range, [&] { korvu.chargeExten(kAdmin, both, 1.0e308); }}});
+    // Totals stored infinite elsewhere stay so and the other rows are charged; a finite total of the
+    // same row still may not overflow.
+    database.exec(
+        "UPDATE exten SET total_charge = 9e999, balance = 1.0 WHERE id = 1; UPDATE exten SET balance = "
+        "-9e999 WHERE id = 2");
+    korvu.chargeExten(kAdmin, both, 1.0);
+    EXPECT_EQ("1|Inf|2.0;2|41.0|-Inf;",
+              q("SELECT id, total_charge, balance FROM exten WHERE id < 3 ORDER BY id"));
+    database.exec("UPDATE exten SET balance = 1.5e308 WHERE id = 1");
+    refused({{4, range, [&] { korvu.chargeExten(kAdmin, both, 1.0e308); }}});
 }
 
 // The head of the call listing, then the seeded calls by AcctId (6 stamped to the minute by the test).
