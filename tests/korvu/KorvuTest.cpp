@@ -154,6 +154,28 @@ TEST_F(KorvuTest, AuthorizationIsExactAndComesBeforeEveryTestButTheRateValues) {
     korvu.login(kAdmin);
 }
 
+// Each digit position refuses the bytes either side of '0'..'9', a letter and a byte of 128 or more.
+TEST(HourAndDateForms, EveryDigitPositionRefusesANonDigit) {
+    for (const std::string valid : {"08:09", "2015-03-31 23:59"}) {
+        const bool hour = valid.size() == 5;
+        const auto check = [hour](const std::string& text) {
+            hour ? Korvu::checkHourFormatOrThrow(text) : Korvu::checkDateFormatOrThrow(text);
+        };
+        check(valid);
+        for (std::size_t position = 0; position < valid.size(); ++position) {
+            if (valid[position] < '0' || valid[position] > '9') continue;
+            for (const char c : {'/', ':', 'x', '\xB5'}) {
+                std::string text = valid;
+                text[position] = c;  // "08:0x" among them
+                testsupport::expectError<korvu::InvalidArgException>(
+                    4, (hour ? "Invalid hour format: " : "Invalid date format: ") + text,
+                    [&] { check(text); });
+                EXPECT_FALSE(hour ? Korvu::checkHourFormat(text) : Korvu::checkDateFormat(text)) << text;
+            }
+        }
+    }
+}
+
 std::string colliding(int n) { return "Corrupted rates table - " + std::to_string(n) + " are colliding"; }
 
 using Rates = KorvuTest;
@@ -171,6 +193,7 @@ TEST_F(Rates, CollisionRuleOnActivation) {
         {"'00', NULL, '08:00', '18:00', '101'", "'00', 0, '08:00', '18:00', '101'", 1},
         {"'0', 7, '10:00', '10:00', '101'", "'0', 7, '08:00', '18:00', '101'", 0},          // empty range
         {"'0', 7, '08:00', '18:00', '101'", "'0', 7, '19:00', '20:00', '101,102,101'", 1},  // itself
+        {"'0', 7, '08:00', '18:00', '101,102,103'", "'0', 7, '09:00', '10:00', '102'", 1},  // a middle piece
         {"'0', 7, '22:00', '', '101'", "'0', 7, '23:00', '23:30', '101'", 1},  // stored off the form
         {"'', 0, '', '01:00', ''", "NULL, NULL, NULL, NULL, NULL", 1},
     };

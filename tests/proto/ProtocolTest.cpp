@@ -80,7 +80,8 @@ TEST(RequestParsing, EachRefusalHasItsCodeMessageAndEffect) {
         {R"({"request":"E"})", arg}, {R"({"request":"E","arg":[]})", arg}, {R"({"request":"E","arg":null})", auth},
         {R"({"request":"E","arg":null,"Auth":[]})", auth}, {R"({"request":"E","arg":{},"name":"n","pass":"p","admin":true,"auth":{}})", name},
         {head + R"({"name":201,"pass":"p","admin":true}})", name}, {head + R"({"name":"n","pass":null,"admin":true}})", R"(Lack of object item "pass")"},
-        {head + R"({"name":"n","pass":"p","admin":"true"}})", admin}, {head + R"({"name":"n","pass":"p","admin":1,"ADMIN":true}})", admin}};
+        {head + R"({"name":"n","pass":"p","admin":"true"}})", admin}, {head + R"({"name":"n","pass":"p","admin":1,"ADMIN":true}})", admin},
+        {head + R"({"name":"n","admin":true}})", R"(Lack of object item "pass")"}, {head + R"({"name":"n","pass":"p"}})", admin}};
     for (const auto& [text, message] : rows) EXPECT_EQ(refused(message), outcome(text)) << text;
 }
 
