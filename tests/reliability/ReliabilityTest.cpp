@@ -111,7 +111,10 @@ TEST(CrashSafety, SigkillMidStreamLeavesEveryWriteWholeOrAbsent) {
                 sent += i % 3 == 0;
                 const std::string outcome = server->call(json).outcome;
                 if (outcome.empty()) return;  // killed
-                EXPECT_TRUE(outcome == "0 SUCCESS" || outcome.rfind("11 ", 0) == 0) << outcome;
+                // Refused adds leave some of the ids to activate without a rate.
+                EXPECT_TRUE(outcome == "0 SUCCESS" || outcome.rfind("11 ", 0) == 0 ||
+                            (i % 3 == 2 && outcome == "12 Rate not found"))
+                    << outcome;
                 chargedNow += i % 3 == 0 && outcome == "0 SUCCESS";
             }
         });
