@@ -3,52 +3,21 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 namespace {
 
-// The seven bytes with a short escape; every other byte below 0x20 takes the six-byte \u00XX form.
-char shortEscape(unsigned char c) {
-    switch (c) {
-        case '"':
-            return '"';
-        case '\\':
-            return '\\';
-        case '\b':
-            return 'b';
-        case '\t':
-            return 't';
-        case '\n':
-            return 'n';
-        case '\f':
-            return 'f';
-        case '\r':
-            return 'r';
-        default:
-            return '\0';
-    }
-}
-
-std::size_t encodedLength(const unsigned char* text) {
-    std::size_t length = 3;  // two quotation marks and the terminating NUL
-    for (const unsigned char* p = text; *p != '\0'; ++p) {
-        if (shortEscape(*p) != '\0') {
-            length += 2;
-        } else if (*p < 0x20) {
-            length += 6;
-        } else {
-            length += 1;
-        }
-    }
-    return length;
-}
-
-// Per byte: 0 when copied unchanged, the letter of its short escape, or 'u' for the \u00XX form.
-// NUL is marked too, so the scan for plain runs stops at it.
+// Per byte: 0 when an ASCII byte is copied unchanged, the letter of its short escape, 'u' for the
+// \u00XX form, or 'U' for a byte of 0x80 and above, which is copied only as part of a well-formed
+// UTF-8 sequence. NUL is marked too, so the scan for plain runs stops at it.
 constexpr std::array<char, 256> escapeForms() {
     std::array<char, 256> forms{};
     for (int c = 0; c < 0x20; ++c) {
         forms[static_cast<std::size_t>(c)] = 'u';
+    }
+    for (int c = 0x80; c < 0x100; ++c) {
+        forms[static_cast<std::size_t>(c)] = 'U';
     }
     forms['"'] = '"';
     forms['\\'] = '\\';
@@ -62,18 +31,119 @@ constexpr std::array<char, 256> escapeForms() {
 
 constexpr std::array<char, 256> kEscapeForms = escapeForms();
 
-// Bytes each input byte takes in the output.
-constexpr std::array<unsigned char, 256> encodedWidths() {
-    std::array<unsigned char, 256> widths{};
-    for (std::size_t c = 0; c < widths.size(); ++c) {
-        widths[c] = kEscapeForms[c] == '\0' ? 1 : kEscapeForms[c] == 'u' ? 6 : 2;
+const char kHexDigits[] = "0123456789abcdef";
+const char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
+constexpr std::size_t kReplacementSize = sizeof kReplacement - 1;
+
+// What starts at p, a byte of 0x80 or above: a well-formed UTF-8 sequence of length bytes, or an
+// ill-formed one whose maximal subpart (the longest start of some well-formed sequence, at least one
+// byte) is length bytes long and becomes one U+FFFD, as Unicode and the W3C recommend.
+struct Utf8Step {
+    std::size_t length;
+    bool wellFormed;
+};
+
+Utf8Step utf8Step(const unsigned char* p, const unsigned char* end) {
+    const unsigned char lead = *p;
+    if (lead >= 0xC2 && lead <= 0xDF && p + 1 != end && (p[1] & 0xC0) == 0x80) {
+        return {2, true};  // the most frequent sequence outside ASCII, decided at once
     }
-    return widths;
+    std::size_t trailing;
+    // The range of the first continuation byte is what excludes overlong forms, surrogates and
+    // code points above U+10FFFF.
+    unsigned char low = 0x80, high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        trailing = 1;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        trailing = 2;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        trailing = 3;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return {1, false};  // a continuation byte, C0, C1 or F5..FF: never the start of a sequence
+    }
+    for (std::size_t i = 1; i <= trailing; ++i) {
+        if (p + i == end || p[i] < low || p[i] > high) {
+            return {i, false};
+        }
+        low = 0x80;
+        high = 0xBF;
+    }
+    return {trailing + 1, true};
 }
 
-constexpr std::array<unsigned char, 256> kEncodedWidths = encodedWidths();
+// Bytes the encoded form of [p, end) takes, quotation marks not included; no NUL in the range.
+std::size_t encodedSize(const unsigned char* p, const unsigned char* end) {
+    std::size_t size = 0;
+    while (p != end) {
+        const char form = kEscapeForms[*p];
+        if (form == '\0') {
+            size += 1;
+            ++p;
+        } else if (form == 'U') {
+            const Utf8Step step = utf8Step(p, end);
+            size += step.wellFormed ? step.length : kReplacementSize;
+            p += step.length;
+        } else {
+            size += form == 'u' ? 6 : 2;
+            ++p;
+        }
+    }
+    return size;
+}
 
-const char kHexDigits[] = "0123456789abcdef";
+// Writes the encoded form of [p, end) at o, which has room for encodedSize(p, end) bytes; returns
+// the end of what was written.
+char* writeEncoded(char* o, const unsigned char* p, const unsigned char* end) {
+    while (p != end) {
+        const char form = kEscapeForms[*p];
+        if (form == '\0') {
+            *o++ = static_cast<char>(*p++);
+        } else if (form == 'U') {
+            const Utf8Step step = utf8Step(p, end);
+            if (step.wellFormed) {
+                o = std::copy(p, p + step.length, o);
+            } else {
+                o = std::copy(kReplacement, kReplacement + kReplacementSize, o);
+            }
+            p += step.length;
+        } else if (form == 'u') {
+            // Same text as "\\u%04x" would give.
+            const char escaped[6] = {'\\', 'u', '0', '0', kHexDigits[*p >> 4], kHexDigits[*p & 0x0F]};
+            o = std::copy(escaped, escaped + sizeof escaped, o);
+            ++p;
+        } else {
+            *o++ = '\\';
+            *o++ = form;
+            ++p;
+        }
+    }
+    return o;
+}
+
+// The end of the longest start of [p, end) that is copied unchanged: ASCII that needs no escape and
+// well-formed UTF-8. Stops at a NUL too.
+const unsigned char* plainRunEnd(const unsigned char* p, const unsigned char* end) {
+    while (p != end) {
+        const char form = kEscapeForms[*p];
+        if (form == '\0') {
+            ++p;
+            continue;
+        }
+        if (form != 'U') {
+            break;
+        }
+        const Utf8Step step = utf8Step(p, end);
+        if (!step.wellFormed) {
+            break;
+        }
+        p += step.length;
+    }
+    return p;
+}
 
 }  // namespace
 
@@ -85,31 +155,15 @@ extern "C" char* cJSON_EncodeString(const char* text) {
         }
         return empty;
     }
-    const auto* input = reinterpret_cast<const unsigned char*>(text);
-    char* const output = static_cast<char*>(std::malloc(encodedLength(input)));
+    const auto* const begin = reinterpret_cast<const unsigned char*>(text);
+    const auto* const end = begin + std::strlen(text);
+    char* const output = static_cast<char*>(std::malloc(encodedSize(begin, end) + 3));
     if (output == nullptr) {
         return nullptr;
     }
-    static const char hexDigits[] = "0123456789abcdef";
     char* out = output;
     *out++ = '"';
-    for (const unsigned char* p = input; *p != '\0'; ++p) {
-        const char escape = shortEscape(*p);
-        if (escape != '\0') {
-            *out++ = '\\';
-            *out++ = escape;
-        } else if (*p < 0x20) {
-            // Same text as "\\u%04x" would give; bytes above 0x7F pass unchanged.
-            *out++ = '\\';
-            *out++ = 'u';
-            *out++ = '0';
-            *out++ = '0';
-            *out++ = hexDigits[*p >> 4];
-            *out++ = hexDigits[*p & 0x0F];
-        } else {
-            *out++ = static_cast<char>(*p);
-        }
-    }
+    out = writeEncoded(out, begin, end);
     *out++ = '"';
     *out = '\0';
     return output;
@@ -128,44 +182,64 @@ void appendEncodedJsonString(std::string& out, const char* text, std::size_t len
         return;
     }
     const auto* const begin = reinterpret_cast<const unsigned char*>(text);
-    const auto* const end = begin + length;
-    const auto* p = begin;
-    while (p != end && kEscapeForms[*p] == '\0') {
-        ++p;
-    }
+    const auto* end = begin + length;
+    const auto* const p = plainRunEnd(begin, end);
     const auto plain = static_cast<std::size_t>(p - begin);
     if (p == end || *p == '\0') {
-        // Nothing to escape, the common case: one copy.
+        // Nothing to escape or replace, the common case: one copy.
         out.reserve(out.size() + plain + 2);
         out += '"';
         out.append(text, plain);
         out += '"';
         return;
     }
-    // Otherwise the exact size first, so the escapes are written without a check per byte.
-    const auto* stop = p;
-    std::size_t size = plain + 2;
-    for (; stop != end && *stop != '\0'; ++stop) {
-        size += kEncodedWidths[*stop];
+    // Otherwise the exact size first, so the rest is written without a check per byte.
+    if (const void* nul = std::memchr(p, '\0', static_cast<std::size_t>(end - p))) {
+        end = static_cast<const unsigned char*>(nul);
     }
     const std::size_t at = out.size();
-    out.resize(at + size);
+    out.resize(at + plain + encodedSize(p, end) + 2);
     char* o = &out[at];
     *o++ = '"';
     o = std::copy(text, text + plain, o);
-    for (; p != stop; ++p) {
-        const char form = kEscapeForms[*p];
-        if (form == '\0') {
-            *o++ = static_cast<char>(*p);
-        } else if (form == 'u') {
-            const char escaped[6] = {'\\', 'u', '0', '0', kHexDigits[*p >> 4], kHexDigits[*p & 0x0F]};
-            o = std::copy(escaped, escaped + sizeof escaped, o);
-        } else {
-            *o++ = '\\';
-            *o++ = form;
-        }
-    }
+    o = writeEncoded(o, p, end);
     *o = '"';
+}
+
+std::string wellFormedUtf8(const char* text, std::size_t length) {
+    const auto* const begin = reinterpret_cast<const unsigned char*>(text);
+    const auto* const end = begin + length;
+    // ASCII, NUL included, is copied as it is here: no escapes.
+    const auto wellFormedRunEnd = [end](const unsigned char* q) {
+        while (q != end) {
+            if (*q < 0x80) {
+                ++q;
+                continue;
+            }
+            const Utf8Step step = utf8Step(q, end);
+            if (!step.wellFormed) {
+                break;
+            }
+            q += step.length;
+        }
+        return q;
+    };
+    const auto* p = wellFormedRunEnd(begin);
+    if (p == end) {
+        return std::string(text, length);
+    }
+    std::string out;
+    out.reserve(length + 2 * kReplacementSize);
+    out.append(text, static_cast<std::size_t>(p - begin));
+    while (p != end) {
+        const Utf8Step step = utf8Step(p, end);  // p is at an ill-formed sequence here
+        out.append(kReplacement, kReplacementSize);
+        p += step.length;
+        const auto* const run = wellFormedRunEnd(p);
+        out.append(reinterpret_cast<const char*>(p), static_cast<std::size_t>(run - p));
+        p = run;
+    }
+    return out;
 }
 
 }  // namespace proto

@@ -6,9 +6,10 @@
 #include <string>
 
 // Writes text as a quoted JSON string literal, escaped exactly as cJSON's printer escapes string
-// items, so hand-written JSON and printed trees look alike. The result comes from malloc and is
-// released with free; a null pointer means the allocation failed. A null text gives "" without
-// quotation marks.
+// items, so hand-written JSON and printed trees look alike. Answers are declared UTF-8, so each
+// ill-formed UTF-8 sequence (each maximal subpart of one) becomes U+FFFD; well-formed text passes
+// unchanged. The result comes from malloc and is released with free; a null pointer means the
+// allocation failed. A null text gives "" without quotation marks.
 extern "C" char* cJSON_EncodeString(const char* text);
 
 // Owner of a cJSON_EncodeString buffer.
@@ -27,5 +28,11 @@ std::string encodedJsonString(const std::string& text);
 // at a NUL byte among them as it does; a null text appends nothing. Table writers call it per cell,
 // so it allocates only when out must grow.
 void appendEncodedJsonString(std::string& out, const char* text, std::size_t length);
+
+// The length bytes of text with each ill-formed UTF-8 sequence replaced as cJSON_EncodeString
+// replaces it, and nothing else changed (no escapes, NUL bytes kept). For JSON that cJSON printed:
+// it copies bytes of 0x80 and above unchecked, and since every other byte of its output is ASCII,
+// replacing over the whole text gives what replacing in each string would.
+std::string wellFormedUtf8(const char* text, std::size_t length);
 
 }  // namespace proto
