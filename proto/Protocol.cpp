@@ -184,7 +184,8 @@ std::string jsonToString(const cJSON* json) {
     if (!printed) {
         throw std::bad_alloc();
     }
-    return std::string(printed.get());
+    // cJSON prints the bytes of its strings unchecked; answers must be UTF-8.
+    return wellFormedUtf8(printed.get(), std::strlen(printed.get()));
 }
 
 std::string createErrorResponseString(const std::string& method, int code, const std::string& description) {
