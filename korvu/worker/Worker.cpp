@@ -7,11 +7,13 @@
 #include <exception>
 #include <iomanip>
 #include <new>
+#include <string_view>
 #include <vector>
 
 #include "common/Exception.h"
 #include "common/JsonEncode.h"
 #include "common/JsonPtr.h"
+#include "common/LogText.h"
 #include "common/ProtoConstants.h"
 #include "proto/MethodEchoArg.h"
 #include "proto/MethodNullArg.h"
@@ -113,8 +115,9 @@ Worker::~Worker() = default;
 std::string Worker::processRequest(const std::string& request) noexcept {
     // Unsigned arithmetic: the count wraps to 0 after 2^32 - 1.
     const std::uint32_t number = ++requestCount;
-    LOG4CPLUS_DEBUG(logger,
-                    "new request [" << number << "]:" << request.substr(0, kLoggedRequestBytes) << " ...  ");
+    // Client text in log lines is escaped and bounded, so it cannot forge lines nor flood the log.
+    const std::string_view head = std::string_view(request).substr(0, kLoggedRequestBytes);
+    LOG4CPLUS_DEBUG(logger, "new request [" << number << "]:" << logSafeText(head) << " ...  ");
     // The process CPU clock costs a system call that sums every thread's time; only the DEBUG line
     // shows it, so it is read only when that line is written.
     const bool timed = logger.isEnabledFor(log4cplus::DEBUG_LOG_LEVEL);
@@ -128,7 +131,7 @@ std::string Worker::processRequest(const std::string& request) noexcept {
         method = rd.method;
         response = dispatch(rd);
     } catch (const Exception& e) {
-        LOG4CPLUS_WARN(logger, "process request [" << number << "] error: " << e.what());
+        LOG4CPLUS_WARN(logger, "process request [" << number << "] error: " << logSafeText(e.what()));
         response = proto::createErrorResponseString(method, e.errorCode(), e.errorMessage());
     } catch (const std::bad_alloc& e) {
         LOG4CPLUS_FATAL(logger, "Failed to allocate memory " << e.what());
