@@ -38,13 +38,20 @@ TEST(HttpTransport, EveryRequestGetsItsReply) {
     const std::string parseError =
         R"({"response":"UNKNOWN","error_code":2,"error_description":"Cannot parse JSON: a","arg":null})";
     const std::string invalidUtf8 = "\xff\xfe\xc3\x28\xed\xa0\x80\xf4\x90\x80\x80\xc0\xaf";
+    const auto replaced = [](int count) {
+        std::string text;
+        for (int i = 0; i < count; ++i) text += "\xef\xbf\xbd";
+        return text;
+    };
     // {request, status (0: closed unanswered), body}
     const std::vector<std::tuple<std::string, int, std::string>> cases{
         {get("/Pelbrin?request=" + urlEncode(ECHO)), 200, ECHOED},
         {post(FORM, browser), 200, ECHOED},
         // Multipart parts are taken as they are, without decoding.
         {post("multipart/form-data; boundary=XyZ", multipart), 200, ECHOED},
-        {form(invalidUtf8), 200, echoed(invalidUtf8)},
+        // Answers are UTF-8: each ill-formed subpart comes back as one U+FFFD (FF, FE, C3 | ED, A0, 80 |
+        // F4, 90, 80, 80 | C0, AF).
+        {form(invalidUtf8), 200, echoed(replaced(3) + "(" + replaced(9))},
         // A NUL ends the text the JSON parser sees; broken escapes stay as they are.
         {post(FORM, "request=" + raw("a%00b")), 200, parseError},
         {get("/Pelbrin?request=" + raw("a%zzb+c%2B%")), 200, echoed("a%zzb c+%")},
