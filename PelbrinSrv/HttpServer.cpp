@@ -1,7 +1,9 @@
 #include "PelbrinSrv/HttpServer.h"
 
 #include <log4cplus/loggingmacros.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -27,17 +29,12 @@ struct MhdResponseDelete {
 using PostProcessorPtr = std::unique_ptr<MHD_PostProcessor, PostProcessorDelete>;
 using MhdResponsePtr = std::unique_ptr<MHD_Response, MhdResponseDelete>;
 
-// Lives in the connection's pointer from the first call of a POST request to its completion notice.
+// Lives in the connection's pointer from the first call of a request to its completion notice.
 struct ConnectionContext {
     std::string body;
     PostProcessorPtr postProcessor;
     bool tooLarge = false;
 };
-
-void requestCompletedCallback(void*, MHD_Connection*, void** conCls, MHD_RequestTerminationCode) noexcept {
-    std::unique_ptr<ConnectionContext> context(static_cast<ConnectionContext*>(*conCls));
-    *conCls = nullptr;
-}
 
 MHD_Result reply(MHD_Connection* connection, unsigned status, const std::string& text) {
     MhdResponsePtr response(
@@ -55,25 +52,50 @@ MHD_Result reply(MHD_Connection* connection, unsigned status, const std::string&
 HttpServer::~HttpServer() = default;
 
 bool HttpServer::start() {
+    refusingRequests = false;
     // The library wants its own polling thread beside the thread per connection (MHD_USE_ERROR_LOG is the
-    // current name of MHD_USE_DEBUG).
+    // current name of MHD_USE_DEBUG); stop() can only stop the accepting alone over the inter-thread channel.
     const unsigned flags =
-        MHD_USE_ERROR_LOG | MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD;
+        MHD_USE_ERROR_LOG | MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_ITC;
     // The logger comes first: the library reports options given before it on standard error.
     daemon = MHD_start_daemon(
         flags, port, nullptr, nullptr, &HttpServer::accessHandlerCallback, this, MHD_OPTION_EXTERNAL_LOGGER,
         static_cast<MHD_LogCallback>(&HttpServer::externalLoggerCallback), nullptr,
         MHD_OPTION_CONNECTION_LIMIT, static_cast<unsigned>(connectionLimit), MHD_OPTION_NOTIFY_COMPLETED,
-        static_cast<MHD_RequestCompletedCallback>(&requestCompletedCallback), nullptr,
+        static_cast<MHD_RequestCompletedCallback>(&HttpServer::requestCompletedCallback), this,
         MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned>(connectionTimeout), MHD_OPTION_END);
     return daemon != nullptr;
 }
 
 void HttpServer::stop() {
-    if (daemon != nullptr) {
-        MHD_stop_daemon(daemon);
-        daemon = nullptr;
+    if (daemon == nullptr) return;
+    // Closing the connections at once would cut off requests being carried out: their work would be done
+    // (a charge committed) but never answered, and a client trying again would do it twice.
+    const MHD_socket listening = MHD_quiesce_daemon(daemon);
+    {
+        std::unique_lock<std::mutex> lock(requestsMutex);
+        requestsEnded.wait_for(lock, std::chrono::seconds(connectionTimeout),
+                               [this] { return requestsInProgress == 0; });
+        // Checked under the same lock as the count: a connection accepted before and only now sending its
+        // request cannot slip in between and be cut off halfway.
+        refusingRequests = true;
     }
+    MHD_stop_daemon(daemon);
+    daemon = nullptr;
+    // The library leaves a quiesced socket to its caller, to be closed once its threads are gone.
+    if (listening != MHD_INVALID_SOCKET) close(listening);
+}
+
+bool HttpServer::beginRequest() {
+    const std::lock_guard<std::mutex> lock(requestsMutex);
+    if (refusingRequests) return false;
+    ++requestsInProgress;
+    return true;
+}
+
+void HttpServer::endRequest() {
+    const std::lock_guard<std::mutex> lock(requestsMutex);
+    if (--requestsInProgress == 0) requestsEnded.notify_all();
 }
 
 std::string HttpServer::normalizePath(std::string path) {
@@ -89,21 +111,29 @@ std::string HttpServer::normalizePath(std::string path) {
 MHD_Result HttpServer::accessHandlerCallback(void* cls, MHD_Connection* connection, const char* url,
                                              const char* method, const char*, const char* uploadData,
                                              size_t* uploadDataSize, void** conCls) noexcept {
-    const HttpServer& server = *static_cast<const HttpServer*>(cls);
+    HttpServer& server = *static_cast<HttpServer*>(cls);
     const bool post = std::strcmp(method, MHD_HTTP_METHOD_POST) == 0;
 
-    if (post && *conCls == nullptr) {
-        std::unique_ptr<ConnectionContext> context(new (std::nothrow) ConnectionContext());
-        if (!context) return MHD_NO;
-        // The library makes a post processor only for form-encoded and multipart bodies.
-        context->postProcessor.reset(MHD_create_post_processor(
-            connection, POST_BUFFER_SIZE, &HttpServer::iteratePostCallback, context.get()));
-        if (!context->postProcessor) {
-            LOG4CPLUS_ERROR(logger, "error creating post processor");
+    if (*conCls == nullptr) {
+        // MHD_NO closes the connection unanswered; here nothing has been done for the request yet.
+        if (!server.beginRequest()) return MHD_NO;
+        std::unique_ptr<ConnectionContext> created(new (std::nothrow) ConnectionContext());
+        if (!created) {
+            server.endRequest();
             return MHD_NO;
         }
-        *conCls = context.release();  // requestCompletedCallback takes it back
-        return MHD_YES;
+        ConnectionContext& context = *created;
+        *conCls = created.release();  // requestCompletedCallback frees it and ends the request
+        if (post) {
+            // The library makes a post processor only for form-encoded and multipart bodies.
+            context.postProcessor.reset(MHD_create_post_processor(
+                connection, POST_BUFFER_SIZE, &HttpServer::iteratePostCallback, &context));
+            if (!context.postProcessor) {
+                LOG4CPLUS_ERROR(logger, "error creating post processor");
+                return MHD_NO;
+            }
+            return MHD_YES;
+        }
     }
     if (std::strcmp(method, MHD_HTTP_METHOD_GET) == 0) {
         const char* value = MHD_lookup_connection_value(connection, MHD_GET_ARGUMENT_KIND, REQUEST_FIELD);
@@ -136,6 +166,15 @@ MHD_Result HttpServer::iteratePostCallback(void* cls, MHD_ValueKind, const char*
     }
     context.body.append(data, size);
     return MHD_YES;
+}
+
+void HttpServer::requestCompletedCallback(void* cls, MHD_Connection*, void** conCls,
+                                          MHD_RequestTerminationCode) noexcept {
+    // Also called when the handler refused the request or the connection broke: every begun request ends.
+    if (*conCls == nullptr) return;
+    delete static_cast<ConnectionContext*>(*conCls);
+    *conCls = nullptr;
+    static_cast<HttpServer*>(cls)->endRequest();
 }
 
 void HttpServer::externalLoggerCallback(void*, const char* format, va_list ap) noexcept {

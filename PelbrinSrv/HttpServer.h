@@ -5,7 +5,9 @@
 
 #include <cstdarg>
 #include <cstddef>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 // Plain-text HTTP front end over libmicrohttpd: one request text per HTTP request, taken from the GET query
@@ -24,7 +26,8 @@ public:
 
     // True once the daemon listens; nothing is logged, the caller reports a failure.
     bool start();
-    // Waits for the library's threads; harmless when not running.
+    // Stops accepting connections, lets the requests already begun be answered (for at most the connection
+    // time-out), then closes every connection and waits for the library's threads; harmless when not running.
     void stop();
 
     // The reply text for one request text on a served path; called on many connection threads at once.
@@ -54,7 +57,19 @@ private:
                                           const char* filename, const char* contentType,
                                           const char* transferEncoding, const char* data, uint64_t off,
                                           size_t size) noexcept;
+    static void requestCompletedCallback(void* cls, MHD_Connection* connection, void** conCls,
+                                         MHD_RequestTerminationCode code) noexcept;
     static void externalLoggerCallback(void* cls, const char* format, va_list ap) noexcept;
 
+    // False once stop() has given up waiting: the request is then refused before it does anything.
+    bool beginRequest();
+    void endRequest();
+
     MHD_Result answer(MHD_Connection* connection, const char* url, const std::string& text) const;
+
+    // Requests from their first handler call to their completion notice, which comes once the answer is sent.
+    std::mutex requestsMutex;
+    std::condition_variable requestsEnded;
+    int requestsInProgress = 0;
+    bool refusingRequests = false;
 };

@@ -1,4 +1,6 @@
+#include <atomic>
 #include <fstream>
+#include <thread>
 
 #include "tests/server/ServerProcess.h"
 
@@ -87,6 +89,40 @@ TEST(ProcessEnd, StatusOutputAndLogOfEachStartAndSignal) {
     EXPECT_EQ(0u, sent.find("{ver: 1,log:[{tag:\"PelbrinSrv\",val:\"[pid:")) << sent;
     EXPECT_NE(std::string::npos, sent.find("] " + record + "\",src:\"PelbrinSrv\",usr:\"")) << sent;
     EXPECT_NE(std::string::npos, sent.find("\",atr:[[\"App Version\",\"2.3.1\"],")) << sent;
+}
+
+// Ten clients charge without pause over the seven connection places; a stop lands amid their requests.
+TEST(GracefulStop, ConcurrentChargesBegunBeforeAStopAreAllAnswered) {
+    testsupport::TempDatabase db;
+    const auto server = startServer(db.path(), {"-u", "-k", "-l", "2"});
+    const std::string charge = request("CHARGE_EXTEN", R"({"exten_array":["1"],"value":"1"})");
+    std::atomic<int> answered{0};
+    std::atomic<bool> ended{false};
+    std::vector<std::thread> clients;
+    for (int client = 0; client < 10; ++client)
+        clients.emplace_back([&] {
+            while (!ended) {
+                const std::string outcome = server->call(charge).outcome;
+                if (outcome.empty()) {  // refused at the limit, or stopping
+                    std::this_thread::sleep_for(1ms);
+                    continue;
+                }
+                EXPECT_EQ("0 SUCCESS", outcome);
+                ++answered;
+            }
+        });
+    while (answered < 30 && server->running()) std::this_thread::sleep_for(1ms);
+    server->signal(SIGTERM);
+    EXPECT_EQ(0, server->exitStatus());
+    ended = true;
+    for (auto& t : clients) t.join();
+    const std::string port = std::to_string(server->port);
+    EXPECT_EQ("INFO  PelbrinSrv  - server started. Port: " + port +
+                  "   ssl: OFF\nINFO  PelbrinSrv  - Got signal 15: Terminated\n"
+                  "INFO  PelbrinSrv  - Server stopped\n",
+              sourceless(server->err()));
+    // Every charge that was carried out was answered: none is counted twice by a client that tries again.
+    EXPECT_EQ(12.5 + answered, std::stod(*db.queryOne("SELECT total_charge FROM exten WHERE id = 1")));
 }
 
 // A line break in the password would smuggle another action to the manager: refused without asking it.
