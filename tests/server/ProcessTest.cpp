@@ -1,5 +1,8 @@
+#include <sys/resource.h>
+
 #include <atomic>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "tests/server/ServerProcess.h"
@@ -19,6 +22,21 @@ const char HELP[] =
 
 const std::string CONSOLE = "Logging to console enabled\n";
 
+void waitForRecord(ServerProcess& process, const std::string& text) {
+    const auto end = std::chrono::steady_clock::now() + PATIENCE;
+    while (process.err().find(text) == std::string::npos && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(10ms);
+}
+
+// The one process this test has started and not yet reaped: the server.
+pid_t onlyChild() {
+    std::istringstream children(
+        testsupport::readFile("/proc/self/task/" + std::to_string(getpid()) + "/children"));
+    pid_t pid = -1, other = -1;
+    children >> pid >> other;
+    return other == -1 ? pid : -1;
+}
+
 // A refused or informative start ends by itself; a serving one is signalled. The last case also logs to a
 // file and a log server.
 TEST(ProcessEnd, StatusOutputAndLogOfEachStartAndSignal) {
@@ -33,6 +51,11 @@ TEST(ProcessEnd, StatusOutputAndLogOfEachStartAndSignal) {
     const std::string pipe = "DEBUG PelbrinSrv  - Got signal 13: Broken pipe\n";
     const std::string term = "INFO  PelbrinSrv  - Got signal 15: Terminated\n";
     const std::string interrupt = "INFO  PelbrinSrv  - Got signal 2: Interrupt\n";
+    // Ignored or continuing the process by default: only logged.
+    const std::string harmless =
+        "DEBUG PelbrinSrv  - Got signal 17: Child exited\nDEBUG PelbrinSrv  - Got signal 18: Continued\n"
+        "DEBUG PelbrinSrv  - Got signal 23: Urgent I/O condition\nDEBUG PelbrinSrv  - Got signal 28: Window "
+        "changed\n";
     // One ERROR record of many lines, ended by a line end of its own.
     const std::string summary =
         "ERROR PelbrinSrv  - Server configuration: \n database path: <db>\n connectionLimit: 7\n"
@@ -55,6 +78,13 @@ TEST(ProcessEnd, StatusOutputAndLogOfEachStartAndSignal) {
         {{}, {"-h", "-v"}, 0, HELP, ""},
         {{}, {"-v"}, 0, "PelbrinSrv v2.3.1   platform:x86    'Dec  2 2015 07:26:53'\n\n", ""},
         {{SIGPIPE, SIGTERM}, {"-k", "-l", "1"}, 0, CONSOLE, started + pipe + term + stopped},
+        {{SIGCHLD, SIGCONT, SIGURG, SIGWINCH, SIGTERM}, {"-k", "-l", "1"}, 0, CONSOLE,
+         started + harmless + term + stopped},
+        // As systemd and timeout stop a service.
+        {{SIGTERM, SIGCONT}, {"-k", "-l", "2"}, 0, CONSOLE, started + term + stopped},
+        // Fault signals sent from outside, not raised by a fault.
+        {{SIGSEGV}, {"-k"}, 1, CONSOLE, "FATAL PelbrinSrv  - Got signal 11: Segmentation fault\n"},
+        {{SIGABRT}, {"-k"}, 1, CONSOLE, "FATAL PelbrinSrv  - Got signal 6: Aborted\n"},
         // The level only matters once an appender is on.
         {{SIGTERM}, {"-z", "-l", "0"}, 0, "", ""},
         // At the default level the start is not logged.
@@ -68,7 +98,10 @@ TEST(ProcessEnd, StatusOutputAndLogOfEachStartAndSignal) {
         port = std::to_string(process->port);
         for (const int number : signals) {
             process->signal(number);
-            if (number == SIGPIPE) {  // only logged
+            const std::string logged = "DEBUG PelbrinSrv  - Got signal " + std::to_string(number) + ": ";
+            if (err.find(logged) != std::string::npos) {  // only logged
+                // Its record before the next signal is sent, so the records come in the order sent.
+                waitForRecord(*process, logged);
                 EXPECT_EQ(BANNER, sendHttp(process->port, get("/Pelbrin")).body);
             }
         }
@@ -89,6 +122,37 @@ TEST(ProcessEnd, StatusOutputAndLogOfEachStartAndSignal) {
     EXPECT_EQ(0u, sent.find("{ver: 1,log:[{tag:\"PelbrinSrv\",val:\"[pid:")) << sent;
     EXPECT_NE(std::string::npos, sent.find("] " + record + "\",src:\"PelbrinSrv\",usr:\"")) << sent;
     EXPECT_NE(std::string::npos, sent.find("\",atr:[[\"App Version\",\"2.3.1\"],")) << sent;
+}
+
+// Exhausted memory while serving ends the server from within by an abort. A sanitizer's allocator deals
+// with exhausted memory itself.
+TEST(ProcessEnd, AnAbortWithinTheServerIsLoggedAndEndsItWithStatusOne) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "sanitized build";
+#endif
+    testsupport::TempDatabase db;
+    // Six thousand calls with a destination of 10 kB each: their listing needs more than 32 MiB in one piece.
+    db.exec(
+        "WITH RECURSIVE n(i) AS (SELECT 1001 UNION ALL SELECT i + 1 FROM n WHERE i < 6000) "
+        "INSERT INTO cdr (AcctId, src, dst, start) SELECT i, '101', printf('%010000d', i), "
+        "'2016-01-01 00:00:00' FROM n");
+    const auto server = startServer(db.path(), {"-u", "-k"});
+    const pid_t pid = onlyChild();
+    ASSERT_GT(pid, 0);
+    // What the server holds by now and 16 MiB more: room for a request's small allocations, none for a text
+    // that outgrows the 64 MiB heap glibc gives a thread.
+    std::istringstream status(testsupport::readFile("/proc/" + std::to_string(pid) + "/status"));
+    std::string line;
+    while (std::getline(status, line) && line.rfind("VmSize:", 0) != 0) {
+    }
+    const rlim_t limit = (std::stoull(line.substr(7)) + 16 * 1024) * 1024;
+    const rlimit addressSpace{limit, limit};
+    ASSERT_EQ(0, prlimit(pid, RLIMIT_AS, &addressSpace, nullptr));
+    server->serving = false;
+    EXPECT_EQ("", server->call(request("GET_CALL_LOGS", R"({"from_date":"2016-01-01 00:00"})")).body);
+    EXPECT_EQ(1, server->exitStatus());
+    EXPECT_NE(std::string::npos, server->err().find(" FATAL PelbrinSrv  - Got signal 6: Aborted\n"))
+        << server->err();
 }
 
 // Ten clients charge without pause over the seven connection places; a stop lands amid their requests.
