@@ -61,7 +61,7 @@ private:
                                          MHD_RequestTerminationCode code) noexcept;
     static void externalLoggerCallback(void* cls, const char* format, va_list ap) noexcept;
 
-    // False once stop() has given up waiting: the request is then refused before it does anything.
+    // False once stop() is done waiting: the request is then refused before it does anything.
     bool beginRequest();
     void endRequest();
 
