@@ -8,6 +8,9 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string_view>
+
+#include "common/LogText.h"
 
 log4cplus::Logger HttpServer::logger = log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("HttpServer"));
 
@@ -181,7 +184,11 @@ void HttpServer::externalLoggerCallback(void*, const char* format, va_list ap) n
     if (!logger.isEnabledFor(log4cplus::DEBUG_LOG_LEVEL)) return;
     char text[LOG_BUFFER_SIZE] = {};
     std::vsnprintf(text, sizeof text, format, ap);
-    LOG4CPLUS_DEBUG(logger, text);
+    // The library quotes the request's decoded URL: a line break in it must not forge log lines. Its own
+    // line end goes, as the layout ends the line.
+    std::string_view message(text);
+    if (!message.empty() && message.back() == '\n') message.remove_suffix(1);
+    LOG4CPLUS_DEBUG(logger, logSafeText(message));
 }
 
 MHD_Result HttpServer::answer(MHD_Connection* connection, const char* url, const std::string& text) const {

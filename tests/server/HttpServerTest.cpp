@@ -1,5 +1,7 @@
 #include <sys/utsname.h>
 
+#include <thread>
+
 #include "tests/server/ServerProcess.h"
 
 namespace servertest {
@@ -78,6 +80,31 @@ TEST(HttpTransport, EveryRequestGetsItsReply) {
     }
     EXPECT_EQ("ERROR HttpServer  - request too large\nERROR HttpServer  - error creating post processor\n",
               sourceless(server->err()));
+}
+
+// The library's messages quote the request's decoded URL; a line break in it stays inside the one record.
+TEST(HttpLog, ALineBreakInAQuotedUrlCannotForgeARecord) {
+    testsupport::TempDatabase db;
+    const auto server = startServer(db.path(), {"-k", "-l", "1"});
+    const std::string failed = "DEBUG HttpServer  - Failed to send the response headers for the request for `";
+    // A client that resets its connection at once makes the library quote the URL when the answer fails.
+    for (int attempt = 0; attempt < 20 && server->err().find(failed) == std::string::npos; ++attempt) {
+        {
+            Socket client;
+            sockaddr_in address{AF_INET, htons(server->port), {htonl(INADDR_LOOPBACK)}, {}};
+            ASSERT_EQ(0, ::connect(client.fd, reinterpret_cast<sockaddr*>(&address), sizeof address));
+            const linger reset{1, 0};
+            ::setsockopt(client.fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+            const std::string text = get("/Pelbrin%0D%0AFATAL%20PelbrinSrv%20-%20forged?request=");
+            ::send(client.fd, text.data(), text.size(), MSG_NOSIGNAL);
+        }  // reset before the answer is written
+        std::this_thread::sleep_for(50ms);
+    }
+    const std::string log = sourceless(server->err());
+    EXPECT_NE(std::string::npos, log.find(failed + "/Pelbrin\\r\\nFATAL PelbrinSrv - forged'. Error: ")) << log;
+    EXPECT_EQ(std::string::npos, log.find("\nFATAL")) << log;
+    // The library's own line end is not kept: no empty records.
+    EXPECT_EQ(std::string::npos, log.find("\n\n")) << log;
 }
 
 // The log server is shown the host's platform, uname's four texts, whole as the user and as the device.
