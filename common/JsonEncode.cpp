@@ -124,17 +124,17 @@ char* writeEncoded(char* o, const unsigned char* p, const unsigned char* end) {
     return o;
 }
 
-// The end of the longest start of [p, end) that is copied unchanged: ASCII that needs no escape and
-// well-formed UTF-8. Stops at a NUL too.
-const unsigned char* plainRunEnd(const unsigned char* p, const unsigned char* end) {
+// The end of the longest start of [p, end) that passes unchanged: bytes below 0x80 that keep() accepts
+// and well-formed UTF-8 sequences.
+template <typename KeepAscii>
+const unsigned char* unchangedRunEnd(const unsigned char* p, const unsigned char* end, KeepAscii keep) {
     while (p != end) {
-        const char form = kEscapeForms[*p];
-        if (form == '\0') {
+        if (*p < 0x80) {
+            if (!keep(*p)) {
+                break;
+            }
             ++p;
             continue;
-        }
-        if (form != 'U') {
-            break;
         }
         const Utf8Step step = utf8Step(p, end);
         if (!step.wellFormed) {
@@ -143,6 +143,11 @@ const unsigned char* plainRunEnd(const unsigned char* p, const unsigned char* en
         p += step.length;
     }
     return p;
+}
+
+// What the string writer copies unchanged: ASCII that needs no escape (so not NUL) and well-formed UTF-8.
+const unsigned char* plainRunEnd(const unsigned char* p, const unsigned char* end) {
+    return unchangedRunEnd(p, end, [](unsigned char c) { return kEscapeForms[c] == '\0'; });
 }
 
 }  // namespace
@@ -211,18 +216,7 @@ std::string wellFormedUtf8(const char* text, std::size_t length) {
     const auto* const end = begin + length;
     // ASCII, NUL included, is copied as it is here: no escapes.
     const auto wellFormedRunEnd = [end](const unsigned char* q) {
-        while (q != end) {
-            if (*q < 0x80) {
-                ++q;
-                continue;
-            }
-            const Utf8Step step = utf8Step(q, end);
-            if (!step.wellFormed) {
-                break;
-            }
-            q += step.length;
-        }
-        return q;
+        return unchangedRunEnd(q, end, [](unsigned char) { return true; });
     };
     const auto* p = wellFormedRunEnd(begin);
     if (p == end) {
