@@ -124,17 +124,17 @@ char* writeEncoded(char* o, const unsigned char* p, const unsigned char* end) {
     return o;
 }
 
-// The end of the longest start of [p, end) that passes unchanged: bytes below 0x80 that keep() accepts
-// and well-formed UTF-8 sequences.
+// The end of the longest start of [p, end) that passes unchanged: bytes that keep() accepts, which are
+// all below 0x80, and well-formed UTF-8 sequences. keep() is asked first: it decides the common byte.
 template <typename KeepAscii>
 const unsigned char* unchangedRunEnd(const unsigned char* p, const unsigned char* end, KeepAscii keep) {
     while (p != end) {
-        if (*p < 0x80) {
-            if (!keep(*p)) {
-                break;
-            }
+        if (keep(*p)) {
             ++p;
             continue;
+        }
+        if (*p < 0x80) {
+            break;
         }
         const Utf8Step step = utf8Step(p, end);
         if (!step.wellFormed) {
@@ -216,7 +216,7 @@ std::string wellFormedUtf8(const char* text, std::size_t length) {
     const auto* const end = begin + length;
     // ASCII, NUL included, is copied as it is here: no escapes.
     const auto wellFormedRunEnd = [end](const unsigned char* q) {
-        return unchangedRunEnd(q, end, [](unsigned char) { return true; });
+        return unchangedRunEnd(q, end, [](unsigned char c) { return c < 0x80; });
     };
     const auto* p = wellFormedRunEnd(begin);
     if (p == end) {
