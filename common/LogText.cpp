@@ -6,6 +6,20 @@ const char kHexDigits[] = "0123456789abcdef";
 
 bool isControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
 
+// \n, \r, \t or \xNN.
+std::string escapeOf(unsigned char c) {
+    switch (c) {
+        case '\n':
+            return "\\n";
+        case '\r':
+            return "\\r";
+        case '\t':
+            return "\\t";
+        default:
+            return {'\\', 'x', kHexDigits[c >> 4], kHexDigits[c & 0x0F]};
+    }
+}
+
 }  // namespace
 
 std::string logSafeText(std::string_view text, std::size_t limit) {
@@ -19,33 +33,11 @@ std::string logSafeText(std::string_view text, std::size_t limit) {
     std::string out(text.substr(0, i));
     for (; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
-        char escaped[4] = {'\\', '\0', '\0', '\0'};
-        std::size_t size = 2;
-        switch (c) {
-            case '\n':
-                escaped[1] = 'n';
-                break;
-            case '\r':
-                escaped[1] = 'r';
-                break;
-            case '\t':
-                escaped[1] = 't';
-                break;
-            default:
-                if (isControl(c)) {
-                    escaped[1] = 'x';
-                    escaped[2] = kHexDigits[c >> 4];
-                    escaped[3] = kHexDigits[c & 0x0F];
-                    size = 4;
-                } else {
-                    escaped[0] = static_cast<char>(c);
-                    size = 1;
-                }
-        }
-        if (out.size() + size > limit) {
+        const std::string piece = isControl(c) ? escapeOf(c) : std::string(1, text[i]);
+        if (out.size() + piece.size() > limit) {
             break;
         }
-        out.append(escaped, size);
+        out += piece;
     }
     if (i == text.size()) {
         return out;

@@ -93,6 +93,9 @@ public:
                                       const std::list<std::string>& allowed);
     static void checkBillStatusOrThrow(const std::string& value);
     static void checkIfNotNegativeOrThrow(const std::string& name, int value);
+    // A double is shown as the int check shows its value truncated toward zero, but between -1 and 0,
+    // which it shows as it is; negative zero passes, NaN does not.
+    static void checkIfNotNegativeOrThrow(const std::string& name, double value);
     static void checkIfZeroOrOneOrThrow(const std::string& name, int value);
 
     static const std::string mStrAuthException;

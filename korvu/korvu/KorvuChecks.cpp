@@ -1,4 +1,8 @@
+#include <charconv>
+#include <climits>
+#include <cmath>
 #include <initializer_list>
+#include <iterator>
 #include <string>
 
 #include "korvu/korvu/Korvu.h"
@@ -19,8 +23,22 @@ bool digitsAt(const std::string& value, std::initializer_list<std::size_t> posit
     return true;
 }
 
+const char kNotNegative[] = "value equal or greater than 0";
+
+std::string badValue(const std::string& name, const std::string& expectation, const std::string& shown) {
+    return "Bad value of field: " + name + ". Expected " + expectation + ", got: " + shown;
+}
+
 std::string badValue(const std::string& name, const std::string& expectation, int value) {
-    return "Bad value of field: " + name + ". Expected " + expectation + ", got: " + std::to_string(value);
+    return badValue(name, expectation, std::to_string(value));
+}
+
+// Fixed notation with the fewest digits that read back as the same double: the form in which the
+// client wrote it, since the converter takes no exponent ("-0.0000001", "-0.1", never "-1e-07").
+std::string fixedText(double value) {
+    char text[400];  // room for any value between -1 and 0: "-0.", up to 323 zeros, 17 digits
+    const auto written = std::to_chars(std::begin(text), std::end(text), value, std::chars_format::fixed);
+    return std::string(text, written.ptr);
 }
 
 }  // namespace
@@ -71,8 +89,29 @@ void Korvu::checkBillStatusOrThrow(const std::string& value) {
 
 void Korvu::checkIfNotNegativeOrThrow(const std::string& name, int value) {
     if (value < 0) {
-        throw InvalidArgException(badValue(name, "value equal or greater than 0", value));
+        throw InvalidArgException(badValue(name, kNotNegative, value));
     }
+}
+
+// Between -1 and 0 the truncated value would read "got: 0", so the value itself is shown. Beyond the
+// int range the truncation would be undefined, so such values take the nearest end of the range: a
+// huge negative value is refused showing INT_MIN, a huge positive one passes.
+void Korvu::checkIfNotNegativeOrThrow(const std::string& name, double value) {
+    if (std::isnan(value)) {
+        throw InvalidArgException(badValue(name, kNotNegative, "nan"));
+    }
+    if (value < 0 && value > -1) {
+        throw InvalidArgException(badValue(name, kNotNegative, fixedText(value)));
+    }
+    int truncated = 0;
+    if (value <= static_cast<double>(INT_MIN)) {
+        truncated = INT_MIN;
+    } else if (value >= static_cast<double>(INT_MAX)) {
+        truncated = INT_MAX;
+    } else {
+        truncated = static_cast<int>(value);
+    }
+    checkIfNotNegativeOrThrow(name, truncated);
 }
 
 void Korvu::checkIfZeroOrOneOrThrow(const std::string& name, int value) {

@@ -1,10 +1,7 @@
 #include <sqlite3.h>
 
-#include <algorithm>
 #include <cmath>
-#include <set>
 #include <string>
-#include <utility>
 
 #include "korvu/korvu/Korvu.h"
 #include "korvu/korvu/SqlText.h"
@@ -59,10 +56,11 @@ const std::string kChargeExten =
     "update exten set total_charge = total_charge + ?, balance = balance + ?, last_mod = CURRENT_TIMESTAMP "
     "where id IN (";
 const std::string kPrepaidOf = "select prepaid from exten where id =?";
-// A sum beyond the largest double became infinite; abs() catches either sign.
+// How many of the rows' totals are infinite: a sum beyond the largest double became so; abs() catches
+// either sign.
 const std::string kNonFiniteTotals =
-    "select id, abs(total_charge) > 1.7976931348623157e308, abs(balance) > 1.7976931348623157e308 from exten "
-    "where (abs(total_charge) > 1.7976931348623157e308 or abs(balance) > 1.7976931348623157e308) and id IN (";
+    "select coalesce(sum((abs(total_charge) > 1.7976931348623157e308) + (abs(balance) > "
+    "1.7976931348623157e308)), 0) from exten where id IN (";
 
 const std::string kValueNotPositive = "value must be greater than zero";
 const std::string kValueOutOfRange = "value is out of range";
@@ -88,23 +86,12 @@ void groupByPrepaid(db::Database& connection, const std::list<long long>& ids,
     }
 }
 
-// (id, column) of every total of these rows that is not finite: column 1 total_charge, 2 balance.
-using TotalCells = std::set<std::pair<long long, int>>;
-
-TotalCells nonFiniteTotals(db::Database& connection, const std::list<long long>& ids) {
-    TotalCells cells;
+int nonFiniteTotals(db::Database& connection, const std::list<long long>& ids) {
     if (ids.empty()) {
-        return cells;
+        return 0;
     }
     const auto statement = db::prepare(connection, withIdList(kNonFiniteTotals, ids));
-    while (db::step(*statement) == SQLITE_ROW) {
-        for (const int column : {1, 2}) {
-            if (db::columnInt(*statement, column) != 0) {
-                cells.emplace(db::columnInt64(*statement, 0), column);
-            }
-        }
-    }
-    return cells;
+    return countOf(*statement);
 }
 
 }  // namespace
@@ -287,7 +274,7 @@ void Korvu::chargeExten(const Auth& auth, const std::list<long long>& ids, doubl
         charged.insert(charged.end(), postpaidIds.begin(), postpaidIds.end());
         // Read, like the prepaid values, before BEGIN: a transaction that reads before it writes gets
         // SQLITE_BUSY at once while another writer holds the lock; one that opens with its write waits.
-        const TotalCells alreadyNonFinite = nonFiniteTotals(connection, charged);
+        const int alreadyNonFinite = nonFiniteTotals(connection, charged);
         // No ROLLBACK on failure: closing the connection discards the open transaction, and the frame
         // closes it before reporting.
         db::exec(connection, "BEGIN");
@@ -298,10 +285,9 @@ void Korvu::chargeExten(const Auth& auth, const std::list<long long>& ids, doubl
             performChargeExten(connection, postpaidIds, value);
         }
         // A finite amount can still overflow a large total; such a charge must not be kept. A total
-        // stored infinite elsewhere stays infinite and is no reason to refuse the other rows.
-        const TotalCells nonFinite = nonFiniteTotals(connection, charged);
-        if (!std::includes(alreadyNonFinite.begin(), alreadyNonFinite.end(), nonFinite.begin(),
-                           nonFinite.end())) {
+        // stored infinite elsewhere stays infinite and is no reason to refuse the other rows; adding a
+        // finite amount never makes a total finite again, so a count that grew means an overflow.
+        if (nonFiniteTotals(connection, charged) > alreadyNonFinite) {
             throw InvalidArgException(kValueOutOfRange);
         }
         db::exec(connection, "COMMIT");

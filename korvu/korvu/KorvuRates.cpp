@@ -1,9 +1,5 @@
 #include <sqlite3.h>
 
-#include <charconv>
-#include <climits>
-#include <cmath>
-#include <iterator>
 #include <list>
 #include <string>
 #include <string_view>
@@ -38,50 +34,15 @@ const char* const kActiveRates =
     "rate "
     "where rate.active = 1 order by rate.id";
 
-std::string notNegativeMessage(const std::string& name, const std::string& shown) {
-    return "Bad value of field: " + name + ". Expected value equal or greater than 0, got: " + shown;
-}
-
-// Fixed notation with the fewest digits that read back as the same double: the form in which the
-// client wrote it, since the converter takes no exponent ("-0.0000001", "-0.1", never "-1e-07").
-std::string fixedText(double value) {
-    char text[400];  // room for any value between -1 and 0: "-0.", up to 323 zeros, 17 digits
-    const auto written = std::to_chars(std::begin(text), std::end(text), value, std::chars_format::fixed);
-    return std::string(text, written.ptr);
-}
-
-// Doubles at or below -1 are shown truncated toward zero to an int, as the int checks show theirs.
-// Between -1 and 0 that would read "got: 0", so the value itself is shown. Negative zero is zero,
-// not a negative value, and passes. Beyond the int range the truncation would be undefined, so such
-// values take the nearest end of the range: a huge negative value is refused showing INT_MIN, a huge
-// positive one passes. NaN is no number at all and is refused.
-void checkDoubleNotNegativeOrThrow(const std::string& name, double value) {
-    if (std::isnan(value)) {
-        throw InvalidArgException(notNegativeMessage(name, "nan"));
-    }
-    if (value < 0 && value > -1) {
-        throw InvalidArgException(notNegativeMessage(name, fixedText(value)));
-    }
-    int truncated = 0;
-    if (value <= static_cast<double>(INT_MIN)) {
-        truncated = INT_MIN;
-    } else if (value >= static_cast<double>(INT_MAX)) {
-        truncated = INT_MAX;
-    } else {
-        truncated = static_cast<int>(value);
-    }
-    Korvu::checkIfNotNegativeOrThrow(name, truncated);
-}
-
 // The value checks of adding and updating, made before the database is opened.
 void checkRateValuesOrThrow(const int* numberLength, double rate, int billUnit, const std::string& fromHour,
                             const std::string& toHour, double initCost, double initTime) {
     Korvu::checkHourFormatOrThrow(fromHour);
     Korvu::checkHourFormatOrThrow(toHour);
-    checkDoubleNotNegativeOrThrow("rate", rate);
+    Korvu::checkIfNotNegativeOrThrow("rate", rate);
     Korvu::checkIfNotNegativeOrThrow("bill_unit", billUnit);
-    checkDoubleNotNegativeOrThrow("init_cost", initCost);
-    checkDoubleNotNegativeOrThrow("init_time", initTime);
+    Korvu::checkIfNotNegativeOrThrow("init_cost", initCost);
+    Korvu::checkIfNotNegativeOrThrow("init_time", initTime);
     if (numberLength != nullptr) {
         Korvu::checkIfNotNegativeOrThrow("number_length", *numberLength);
     }

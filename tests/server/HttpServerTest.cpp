@@ -91,8 +91,7 @@ TEST(HttpLog, ALineBreakInAQuotedUrlCannotForgeARecord) {
     for (int attempt = 0; attempt < 20 && server->err().find(failed) == std::string::npos; ++attempt) {
         {
             Socket client;
-            sockaddr_in address{AF_INET, htons(server->port), {htonl(INADDR_LOOPBACK)}, {}};
-            ASSERT_EQ(0, ::connect(client.fd, reinterpret_cast<sockaddr*>(&address), sizeof address));
+            ASSERT_TRUE(connectToServer(client, server->port));
             const linger reset{1, 0};
             ::setsockopt(client.fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
             const std::string text = get("/Pelbrin%0D%0AFATAL%20PelbrinSrv%20-%20forged?request=");

@@ -37,10 +37,14 @@ struct HttpReply {
     std::string body;
 };
 
+inline bool connectToServer(const Socket& client, std::uint16_t port) {
+    sockaddr_in address{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
+    return ::connect(client.fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+}
+
 inline HttpReply sendHttp(std::uint16_t port, const std::string& text) {
     Socket client;
-    sockaddr_in address{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
-    if (::connect(client.fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return {};
+    if (!connectToServer(client, port)) return {};
     ::send(client.fd, text.data(), text.size(), MSG_NOSIGNAL);  // an early close shows as no reply
     HttpReply reply;
     char buffer[65536];
