@@ -1,5 +1,6 @@
 #include "proto/Protocol.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -53,6 +54,29 @@ std::string unparsedRest(const char* text, const char* parseEnd) {
     return parseEnd;
 }
 
+bool isHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+// cJSON keeps strings NUL-terminated and reads "\u" followed by anything but four hex digits as U+0000, so
+// either would cut a key or value short where it stands ("2\u0000999" read as "2") and the cut text would
+// be acted on. Runs over the text that cJSON parsed: valid JSON holds a backslash only inside a string,
+// each one opening an escape, so stepping from escape to escape never mistakes an escaped backslash for
+// the start of one.
+void refuseCutStringsOrThrow(const char* at, const char* end) {
+    while ((at = static_cast<const char*>(std::memchr(at, '\\', end - at))) != nullptr && end - at >= 2) {
+        if (at[1] != 'u') {
+            at += 2;
+            continue;
+        }
+        if (end - at < 6 || !std::all_of(at + 2, at + 6, isHexDigit)) {
+            throw JSONException("Cannot parse JSON: " + std::string(at));
+        }
+        if (std::all_of(at + 2, at + 6, [](char c) { return c == '0'; })) {
+            throw InvalidArgException("U+0000 is not accepted in a JSON string: " + std::string(at));
+        }
+        at += 6;
+    }
+}
+
 // Runs the parse steps in their fixed order; methodTaken tells whether a refusal came after the
 // method name was read.
 void parseSteps(const std::string& text, RequestData& rd, bool& methodTaken) {
@@ -64,6 +88,8 @@ void parseSteps(const std::string& text, RequestData& rd, bool& methodTaken) {
     if (!root) {
         throw JSONException("Cannot parse JSON: " + unparsedRest(text.c_str(), parseEnd));
     }
+    refuseCutStringsOrThrow(text.c_str(),
+                            parseEnd != nullptr ? parseEnd : text.c_str() + std::strlen(text.c_str()));
 
     const cJSON* const request = memberOf(root.get(), ITEM_REQUEST);
     if (!cJSON_IsString(request)) {

@@ -68,6 +68,9 @@ TEST(RequestParsing, KeyCaseOrderEscapesAndTrailingTextDoNotMatter) {
         R"("auth":{"name":"","NAME":"b","pass":"","admin":false,"admin":true}})", rd, &error));
     EXPECT_EQ(nullptr, error);
     EXPECT_EQ("ECHO|||user|null", fields(rd));
+    // Escapes that are no U+0000: an escaped backslash before "u0000", a surrogate pair, trailing text.
+    EXPECT_EQ("E|a\\u0000b\\|\xF0\x9F\x98\x80\x01|user|null",
+              fields(parsed(R"({"request":"E","arg":null,"auth":{"name":"a\\u0000b\\","pass":"\uD83D\uDE00\u0001","admin":false}} \u0000)")));
 }
 
 TEST(RequestParsing, EachRefusalHasItsCodeMessageAndEffect) {
@@ -81,7 +84,12 @@ TEST(RequestParsing, EachRefusalHasItsCodeMessageAndEffect) {
         {R"({"request":"E","arg":null,"Auth":[]})", auth}, {R"({"request":"E","arg":{},"name":"n","pass":"p","admin":true,"auth":{}})", name},
         {head + R"({"name":201,"pass":"p","admin":true}})", name}, {head + R"({"name":"n","pass":null,"admin":true}})", R"(Lack of object item "pass")"},
         {head + R"({"name":"n","pass":"p","admin":"true"}})", admin}, {head + R"({"name":"n","pass":"p","admin":1,"ADMIN":true}})", admin},
-        {head + R"({"name":"n","admin":true}})", R"(Lack of object item "pass")"}, {head + R"({"name":"n","pass":"p"}})", admin}};
+        {head + R"({"name":"n","admin":true}})", R"(Lack of object item "pass")"}, {head + R"({"name":"n","pass":"p"}})", admin},
+        // An escaped U+0000 or a \u without four hex digits would cut a string short: refused before any member is read.
+        {R"({"request":"E\u0000x"})", R"(U+0000 is not accepted in a JSON string: \u0000x"})"},
+        {head + R"({"NAME\u0000":"n","pass":"p","admin":true}})", R"(U+0000 is not accepted in a JSON string: \u0000":"n","pass":"p","admin":true}})"},
+        {R"({"request":"E\uzzzz"})", R"(Cannot parse JSON: \uzzzz"})"}, {R"({"request":"E\u004"})", R"(Cannot parse JSON: \u004"})"},
+        {R"({"request":"E\u00g0"} \u0000)", R"(Cannot parse JSON: \u00g0"} \u0000)"}};
     for (const auto& [text, message] : rows) EXPECT_EQ(refused(message), outcome(text)) << text;
 }
 

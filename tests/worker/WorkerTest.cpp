@@ -161,6 +161,43 @@ TEST_F(Requests, EveryMethodAnswersOrRefusesExactlyAndLeavesItsEffectInTheFile) 
     }
 }
 
+// A string cut at an escaped U+0000, or at a \u escape without four hex digits, would be acted on as its
+// first part: rate 2 deleted, row 1 charged 7, the password "np5" stored, a login with a password's first
+// part. Each is refused before anything runs; an escaped backslash before "u0000" is plain text.
+TEST_F(Requests, StringsCutByAnEscapedNulAreRefusedAndNothingChanges) {
+    // clang-format off
+    const std::string nul = R"({"response":"UNKNOWN","error_code":4,"error_description":"U+0000 is not accepted in a JSON string: \\u0000)";
+    const std::string broken = R"({"response":"UNKNOWN","error_code":2,"error_description":"Cannot parse JSON: \\u)";
+    // clang-format off
+    const std::vector<std::pair<std::string, std::string>> rows = {
+        {admin("DELETE_RATE", R"({"rate_id":"2\u0000999"})"), nul + "999"},
+        {admin("CHARGE_EXTEN", R"({"exten_array":["1\uzzzz-5"],"value":"7\u00009"})"), broken + "zzzz-5"},
+        {admin("CHARGE_EXTEN", R"({"exten_array":["1"],"value":"7\u00009"})"), nul + "9"},
+        {admin("CHARGE_EXTEN", R"({"exten_array":["1\u12zz"],"value":"7"})"), broken + "12zz"},
+        {admin("UPDATE_EXTEN", R"({"bill_status":"FREE","limit_credit":"1","prepaid":"1","new_pass":"np5\u00009","exten_array":["1"]})"), nul + "9"},
+        {admin("DELETE_RATE", R"({"rate_id\u0000x":"2"})"), nul + "x"},
+        {as("GET_EXTEN", R"({"exten":"101"})", "101", R"(secret101\u0000x)", false), nul + "x"},
+        {as("LOGIN", "null", "trivx", R"(trivx\u0000x)", true), nul + "x"},
+        {as("LOGIN", "null", R"(trivx\u0000)", "trivx", true), nul + R"(\")"},
+        {R"({"request":"ECHO\u0000","arg":null,"auth":{"name":"","pass":"","admin":false}})", nul + R"(\")"},
+    };
+    for (const auto& [request, opening] : rows) {
+        SCOPED_TRACE(request);
+        const testsupport::TempDatabase fresh;
+        const auto before = snapshot(fresh);
+        const std::string response = Worker(fresh.path(), validator, kVersion, kBuiltDate, 20000).processRequest(request);
+        EXPECT_EQ(opening, response.substr(0, opening.size()));
+        EXPECT_EQ(before, snapshot(fresh));
+    }
+    // A request whose trailing text holds such an escape is still served: only the parsed value counts.
+    EXPECT_EQ(ok("LOGIN"), worker.processRequest(admin("LOGIN") + R"( "\u0000" \uzzzz)"));
+    EXPECT_EQ(ok("UPDATE_EXTEN"), worker.processRequest(admin("UPDATE_EXTEN",
+        R"({"bill_status":"FREE","limit_credit":"1","prepaid":"0","new_pass":"np\\u0000b\u00e9\/","exten_array":["1"]})")));
+    EXPECT_EQ(Rows({{std::string("np\\u0000b\xc3\xa9/")}}), database.query("SELECT www_pass FROM exten WHERE id = 1"));
+    EXPECT_EQ(ok("LOGIN"), worker.processRequest(as("LOGIN", "null", "101", R"(np\\u0000b\u00e9/)", false)));
+    // clang-format on
+}
+
 // What the Worker is built with decides the record limit (a table of exactly the limit passes, one row more
 // refuses it whole), the file (a gone one is code 1 and is not created) and the version texts.
 TEST_F(Requests, LimitFileAndVersionTextsComeFromTheConstructor) {
