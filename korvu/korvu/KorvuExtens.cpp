@@ -272,12 +272,13 @@ void Korvu::chargeExten(const Auth& auth, const std::list<long long>& ids, doubl
         groupByPrepaid(connection, ids, prepaidIds, postpaidIds);
         std::list<long long> charged = prepaidIds;
         charged.insert(charged.end(), postpaidIds.begin(), postpaidIds.end());
-        // Read, like the prepaid values, before BEGIN: a transaction that reads before it writes gets
-        // SQLITE_BUSY at once while another writer holds the lock; one that opens with its write waits.
-        const int alreadyNonFinite = nonFiniteTotals(connection, charged);
         // No ROLLBACK on failure: closing the connection discards the open transaction, and the frame
-        // closes it before reporting.
-        db::exec(connection, "BEGIN");
+        // closes it before reporting. IMMEDIATE takes the write lock at once, waiting out another writer
+        // (a deferred transaction that reads first would get SQLITE_BUSY at once instead): no write can
+        // then land between the count below and the charge it judges. The grouping, read before, only
+        // decides which of two like statements charges a row.
+        db::exec(connection, "BEGIN IMMEDIATE");
+        const int alreadyNonFinite = nonFiniteTotals(connection, charged);
         if (!prepaidIds.empty()) {
             performChargeExten(connection, prepaidIds, value);
         }

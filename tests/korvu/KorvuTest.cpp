@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 #include <log4cplus/logger.h>
+#include <sqlite3.h>
 
+#include <chrono>
 #include <functional>
+#include <future>
 #include <limits>
 #include <list>
+#include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -25,6 +30,8 @@ struct FakeAdminValidator : korvu::AdminValidator {
 };
 const Auth kAdmin{"admin", "pw", true}, kUser{"101", "secret101", false};
 const double kNan = std::numeric_limits<double>::quiet_NaN();
+const std::string kTables =
+    "SELECT * FROM exten; SELECT * FROM rate; SELECT * FROM cdr; SELECT * FROM settings";
 
 // Cells joined by '|', each row ended by ';', NULL as '~': a whole table compares as one literal.
 template <typename Rows, typename Text>
@@ -46,14 +53,12 @@ protected:
     }
     // Each call fails with exactly its code and message and leaves every table as it was.
     void refused(const Refusals& refusals) const {
-        const std::string tables =
-            "SELECT * FROM exten; SELECT * FROM rate; SELECT * FROM cdr; SELECT * FROM settings";
         for (std::size_t i = 0; i < refusals.size(); ++i) {
             const auto& [code, message, call] = refusals[i];
             SCOPED_TRACE("refusal " + std::to_string(i) + ": " + message);
-            const std::string before = q(tables);
+            const std::string before = q(kTables);
             testsupport::expectError<korvu::KorvuException>(code, message, call);
-            EXPECT_EQ(before, q(tables));
+            EXPECT_EQ(before, q(kTables));
         }
     }
 
@@ -291,6 +296,47 @@ TEST_F(KorvuTest, ChargingAddsToPrepaidAndPostpaidRowsInOneTransaction) {
               q("SELECT id, total_charge, balance FROM exten WHERE id < 3 ORDER BY id"));
     database.exec("UPDATE exten SET balance = 1.5e308 WHERE id = 1");
     refused({{4, range, [&] { korvu.chargeExten(kAdmin, both, 1.0e308); }}});
+}
+
+// A row's infinite total cleared by another writer while the charge waits for the write lock: the
+// overflow of the other row must still be refused, with nothing written.
+TEST_F(KorvuTest, ConcurrentClearOfAnInfiniteTotalDoesNotHideAnOverflow) {
+    database.exec(
+        "UPDATE exten SET total_charge = 9e999 WHERE id = 1; UPDATE exten SET total_charge = 1.7e308 WHERE "
+        "id = 2");
+    sqlite3* handle = nullptr;
+    const int opened = sqlite3_open_v2(database.path().c_str(), &handle, SQLITE_OPEN_READWRITE, nullptr);
+    const std::unique_ptr<sqlite3, decltype(&sqlite3_close)> other(handle, sqlite3_close);
+    ASSERT_EQ(SQLITE_OK, opened);
+    ASSERT_EQ(SQLITE_OK, sqlite3_busy_timeout(handle, 30000));  // the charge may hold a read lock a moment
+    const auto exec = [handle](const char* sql, testsupport::Rows* rows = nullptr) {
+        const auto addRow = [](void* out, int count, char** values, char**) {
+            testsupport::Row& row = static_cast<testsupport::Rows*>(out)->emplace_back();
+            for (int i = 0; i < count; ++i)
+                row.push_back(values[i] ? std::optional<std::string>(values[i]) : std::nullopt);
+            return 0;
+        };
+        ASSERT_EQ(SQLITE_OK, sqlite3_exec(handle, sql, rows ? +addRow : nullptr, rows, nullptr))
+            << sqlite3_errmsg(handle);
+    };
+    exec("BEGIN IMMEDIATE");
+    auto charge = std::async(std::launch::async, [&] {
+        testsupport::expectError<korvu::KorvuException>(4, "value is out of range", [&] {
+            korvu.chargeExten(kAdmin, {1, 2}, 1.0e308);
+        });
+    });
+    // Time for the charge to make its reads and wait for the lock, so that a check reading before it
+    // holds the lock is caught. Sound code is refused however long this is: the charge then reads
+    // either after the clear or inside its own transaction.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    exec("update exten set total_charge = 0, balance = 0, last_mod = CURRENT_TIMESTAMP where id IN (1)");
+    testsupport::Rows cleared;
+    exec(kTables.c_str(), &cleared);
+    exec("COMMIT");
+    charge.get();
+    EXPECT_EQ(flat(cleared, [](const auto& cell) { return cell.value_or("~"); }), q(kTables));
+    EXPECT_EQ("1|0.0|0.0;2|1.7e+308|20.0;",
+              q("SELECT id, total_charge, balance FROM exten WHERE id < 3 ORDER BY id"));
 }
 
 // The head of the call listing, then the seeded calls by AcctId (6 stamped to the minute by the test).
