@@ -6,42 +6,7 @@
 #include <cstring>
 #include <new>
 
-namespace {
-
-// Per byte: 0 when an ASCII byte is copied unchanged, the letter of its short escape, 'u' for the
-// \u00XX form, or 'U' for a byte of 0x80 and above, which is copied only as part of a well-formed
-// UTF-8 sequence. NUL is marked too, so the scan for plain runs stops at it.
-constexpr std::array<char, 256> escapeForms() {
-    std::array<char, 256> forms{};
-    for (int c = 0; c < 0x20; ++c) {
-        forms[static_cast<std::size_t>(c)] = 'u';
-    }
-    for (int c = 0x80; c < 0x100; ++c) {
-        forms[static_cast<std::size_t>(c)] = 'U';
-    }
-    forms['"'] = '"';
-    forms['\\'] = '\\';
-    forms['\b'] = 'b';
-    forms['\t'] = 't';
-    forms['\n'] = 'n';
-    forms['\f'] = 'f';
-    forms['\r'] = 'r';
-    return forms;
-}
-
-constexpr std::array<char, 256> kEscapeForms = escapeForms();
-
-const char kHexDigits[] = "0123456789abcdef";
-const char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
-constexpr std::size_t kReplacementSize = sizeof kReplacement - 1;
-
-// What starts at p, a byte of 0x80 or above: a well-formed UTF-8 sequence of length bytes, or an
-// ill-formed one whose maximal subpart (the longest start of some well-formed sequence, at least one
-// byte) is length bytes long and becomes one U+FFFD, as Unicode and the W3C recommend.
-struct Utf8Step {
-    std::size_t length;
-    bool wellFormed;
-};
+#include "common/Utf8.h"
 
 Utf8Step utf8Step(const unsigned char* p, const unsigned char* end) {
     const unsigned char lead = *p;
@@ -74,6 +39,35 @@ Utf8Step utf8Step(const unsigned char* p, const unsigned char* end) {
     }
     return {trailing + 1, true};
 }
+
+namespace {
+
+// Per byte: 0 when an ASCII byte is copied unchanged, the letter of its short escape, 'u' for the
+// \u00XX form, or 'U' for a byte of 0x80 and above, which is copied only as part of a well-formed
+// UTF-8 sequence. NUL is marked too, so the scan for plain runs stops at it.
+constexpr std::array<char, 256> escapeForms() {
+    std::array<char, 256> forms{};
+    for (int c = 0; c < 0x20; ++c) {
+        forms[static_cast<std::size_t>(c)] = 'u';
+    }
+    for (int c = 0x80; c < 0x100; ++c) {
+        forms[static_cast<std::size_t>(c)] = 'U';
+    }
+    forms['"'] = '"';
+    forms['\\'] = '\\';
+    forms['\b'] = 'b';
+    forms['\t'] = 't';
+    forms['\n'] = 'n';
+    forms['\f'] = 'f';
+    forms['\r'] = 'r';
+    return forms;
+}
+
+constexpr std::array<char, 256> kEscapeForms = escapeForms();
+
+const char kHexDigits[] = "0123456789abcdef";
+const char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
+constexpr std::size_t kReplacementSize = sizeof kReplacement - 1;
 
 // Bytes the encoded form of [p, end) takes, quotation marks not included; no NUL in the range.
 std::size_t encodedSize(const unsigned char* p, const unsigned char* end) {
