@@ -100,6 +100,26 @@ TEST_F(ClientText, ALineBreakInARequestIsEscapedInItsLogLines) {
     }
 }
 
+// Nor can the line breaks of Unicode or bytes that are not UTF-8: the log shows their bytes as \xNN, while
+// the answer keeps the well-formed ones and replaces the others.
+TEST_F(ClientText, UnicodeLineBreaksAndIllFormedBytesAreEscapedInLogLines) {
+    const std::string text =
+        "{\"request\":\"ECHO\",\xC2\x85INFO\xE2\x80\xA8INFO\xE2\x80\xA9INFO\xC2\x85\xFF\xE2\x82}";
+    // The parser's error text starts one byte into the NEL, at a lone continuation byte.
+    EXPECT_EQ(
+        parseError("Cannot parse JSON: " + R + "INFO\xE2\x80\xA8INFO\xE2\x80\xA9INFO\xC2\x85" + R + R + "}"),
+        worker.processRequest(text));
+    ASSERT_EQ(3u, capture->events.size());
+    EXPECT_EQ(
+        Event(log4cplus::DEBUG_LOG_LEVEL, R"(new request [1]:{"request":"ECHO",\xc2\x85INFO\xe2\x80\xa8)"
+                                          R"(INFO\xe2\x80\xa9INFO\xc2\x85\xff\xe2\x82} ...  )"),
+        capture->events[0]);
+    EXPECT_EQ(Event(log4cplus::WARN_LOG_LEVEL,
+                    "process request [1] error: JSONException  2: "
+                    R"(Cannot parse JSON: \x85INFO\xe2\x80\xa8INFO\xe2\x80\xa9INFO\xc2\x85\xff\xe2\x82})"),
+              capture->events[1]);
+}
+
 // A request as long as the server takes, malformed: its WARN line shows the first 4 KiB of the error and
 // how much was cut; the answer still quotes all of it.
 TEST_F(ClientText, AHugeMalformedRequestIsCutInItsWarningButNotInItsAnswer) {
