@@ -37,10 +37,36 @@ bool isOnlyLogged(int n) {
     return n == SIGPIPE || n == SIGCHLD || n == SIGCONT || n == SIGURG || n == SIGWINCH;
 }
 
+// The terminal's stop signals (Ctrl-Z, a background job's terminal access).
+bool isJobStop(int n) { return n == SIGTSTP || n == SIGTTIN || n == SIGTTOU; }
+
+// Stops the whole process by the default action, so the parent sees the stop signal itself and the kernel
+// discards it in an orphaned process group, as for any program. One that reaches a logging library thread
+// while the default action is on stops the process there, just as well. Serving goes on after SIGCONT.
+void suspendProcess(int n) {
+    struct sigaction byDefault {};
+    struct sigaction forwarding {};
+    byDefault.sa_handler = SIG_DFL;
+    sigaction(n, &byDefault, &forwarding);
+    sigset_t signal;
+    sigemptyset(&signal);
+    sigaddset(&signal, n);
+    pthread_sigmask(SIG_UNBLOCK, &signal, nullptr);
+    // Open on this thread, it is delivered before pthread_kill returns.
+    pthread_kill(pthread_self(), n);
+    pthread_sigmask(SIG_BLOCK, &signal, nullptr);
+    sigaction(n, &forwarding, nullptr);
+}
+
 void signalHandler(int n) {
     const std::string text = "Got signal " + std::to_string(n) + ": " + strsignal(n);
     if (isOnlyLogged(n)) {
         LOG4CPLUS_DEBUG(mainLogger, text);
+        return;
+    }
+    if (isJobStop(n)) {
+        LOG4CPLUS_DEBUG(mainLogger, text);
+        suspendProcess(n);
         return;
     }
     if (n == SIGINT || n == SIGTERM) {

@@ -155,6 +155,59 @@ TEST(ProcessEnd, AnAbortWithinTheServerIsLoggedAndEndsItWithStatusOne) {
         << server->err();
 }
 
+// How the server stopped or ended, as its parent sees it, leaving it to be collected: "stopped by <signal>",
+// "exited <status>", "killed by <signal>", or "" when it did neither within PATIENCE.
+std::string stopOrEnd(pid_t pid) {
+    for (const auto end = std::chrono::steady_clock::now() + PATIENCE; std::chrono::steady_clock::now() < end;
+         std::this_thread::sleep_for(10ms)) {
+        siginfo_t info{};
+        if (waitid(P_PID, pid, &info, WSTOPPED | WEXITED | WNOWAIT | WNOHANG) != 0 || info.si_pid != pid)
+            continue;
+        const std::string number = std::to_string(info.si_status);
+        if (info.si_code == CLD_STOPPED) return "stopped by " + number;
+        return (info.si_code == CLD_EXITED ? "exited " : "killed by ") + number;
+    }
+    return "";
+}
+
+// The terminal's stop signals suspend the server as any program, until SIGCONT; a request begun before the
+// stop and finished during it is answered once the server continues.
+TEST(JobControl, EachTerminalStopSignalSuspendsTheServerUntilItContinues) {
+    testsupport::TempDatabase db;
+    const std::vector<std::pair<int, std::string>> cases{{SIGTSTP, "Got signal 20: Stopped\n"},
+                                                         {SIGTTIN, "Got signal 21: Stopped (tty input)\n"},
+                                                         {SIGTTOU, "Got signal 22: Stopped (tty output)\n"}};
+    for (const auto& [number, record] : cases) {
+        SCOPED_TRACE(record);
+        // In a group of its own: one run without a terminal may be orphaned, and the stop then discarded.
+        const auto server = startServer(db.path(), {"-k", "-l", "1"}, nullptr, true);
+        const pid_t pid = onlyChild();
+        ASSERT_GT(pid, 0);
+        Socket client;
+        ASSERT_TRUE(connectToServer(client, server->port));
+        const std::string text = get("/Pelbrin"), head = text.substr(0, 10), rest = text.substr(10);
+        ::send(client.fd, head.data(), head.size(), MSG_NOSIGNAL);
+        ::kill(pid, number);
+        EXPECT_EQ("stopped by " + std::to_string(number), stopOrEnd(pid));
+        ::send(client.fd, rest.data(), rest.size(), MSG_NOSIGNAL);
+        ::kill(pid, SIGCONT);
+        std::string reply;
+        char buffer[4096];
+        for (ssize_t n; (n = ::recv(client.fd, buffer, sizeof buffer, 0)) > 0;) reply.append(buffer, n);
+        EXPECT_NE(std::string::npos, reply.find("\r\n\r\n" + BANNER)) << reply;
+        const std::string continued = "DEBUG PelbrinSrv  - Got signal 18: Continued\n";
+        // Before SIGTERM, which the server would take first.
+        if (server->running()) waitForRecord(*server, continued);
+        EXPECT_EQ(BANNER, sendHttp(server->port, get("/Pelbrin")).body);
+        server->signal(SIGTERM);
+        EXPECT_EQ(0, server->exitStatus());
+        EXPECT_EQ("INFO  PelbrinSrv  - server started. Port: " + std::to_string(server->port) +
+                      "   ssl: OFF\nDEBUG PelbrinSrv  - " + record + continued +
+                      "INFO  PelbrinSrv  - Got signal 15: Terminated\nINFO  PelbrinSrv  - Server stopped\n",
+                  sourceless(server->err()));
+    }
+}
+
 // Ten clients charge without pause over the seven connection places; a stop lands amid their requests.
 TEST(GracefulStop, ConcurrentChargesBegunBeforeAStopAreAllAnswered) {
     testsupport::TempDatabase db;

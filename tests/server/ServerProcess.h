@@ -142,15 +142,19 @@ public:
 
 // One run of the built server with its output in files, by its pid. Once started to serve it must still run
 // at the end unless the test signalled it (a sanitizer finding ends it). asNobody: the server's copy in that
-// directory runs, as nobody when root runs the tests, so file modes bind it.
+// directory runs, as nobody when root runs the tests, so file modes bind it. ownGroup: the server runs in a
+// process group of its own, which the test, outside it in the same session, keeps from being orphaned; the
+// kernel discards a stop signal sent to an orphaned group, as a test run without a terminal may be in.
 class ServerProcess {
 public:
-    explicit ServerProcess(std::vector<std::string> arguments, const NobodysDirectory* asNobody = nullptr) {
+    explicit ServerProcess(std::vector<std::string> arguments, const NobodysDirectory* asNobody = nullptr,
+                           bool ownGroup = false) {
         arguments.insert(arguments.begin(), asNobody ? asNobody->executable : EXECUTABLE);
         std::vector<char*> argv;
         for (auto& argument : arguments) argv.push_back(argument.data());
         argv.push_back(nullptr);
         if ((pid = fork()) == 0) {
+            if (ownGroup && setpgid(0, 0) != 0) _exit(126);
             const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             const uid_t nobody = NobodysDirectory::NOBODY;
@@ -200,12 +204,13 @@ private:
 // Adds "-d <database> -p <port>" and waits for the banner; tries another port when one was taken.
 inline std::unique_ptr<ServerProcess> startServer(const std::string& database,
                                                   std::vector<std::string> arguments,
-                                                  const NobodysDirectory* asNobody = nullptr) {
+                                                  const NobodysDirectory* asNobody = nullptr,
+                                                  bool ownGroup = false) {
     arguments.insert(arguments.begin(), {"-d", database, "-p", ""});
     for (int attempt = 0; attempt < 10; ++attempt) {
         const std::uint16_t port = Socket().port;
         arguments[3] = std::to_string(port);
-        auto server = std::make_unique<ServerProcess>(arguments, asNobody);
+        auto server = std::make_unique<ServerProcess>(arguments, asNobody, ownGroup);
         server->port = port;
         for (auto end = std::chrono::steady_clock::now() + PATIENCE;
              server->running() && std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(20ms)) {
