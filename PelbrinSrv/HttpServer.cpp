@@ -37,6 +37,7 @@ struct ConnectionContext {
     std::string body;
     PostProcessorPtr postProcessor;
     bool tooLarge = false;
+    bool working = false;  // being carried out: counted until its answer is sent
 };
 
 MHD_Result reply(MHD_Connection* connection, unsigned status, const std::string& text) {
@@ -79,9 +80,12 @@ void HttpServer::stop() {
         std::unique_lock<std::mutex> lock(requestsMutex);
         requestsEnded.wait_for(lock, std::chrono::seconds(connectionTimeout),
                                [this] { return requestsInProgress == 0; });
-        // Checked under the same lock as the count: a connection accepted before and only now sending its
-        // request cannot slip in between and be cut off halfway.
+        // Checked under the same lock as the counts: a request still being sent cannot begin its work after
+        // this and be cut off halfway.
         refusingRequests = true;
+        // No bound: the work is bounded by the database's busy time-out and the manager's time-outs, and the
+        // sending of its answer by the connection time-out.
+        requestsEnded.wait(lock, [this] { return requestsWorking == 0; });
     }
     MHD_stop_daemon(daemon);
     daemon = nullptr;
@@ -89,16 +93,26 @@ void HttpServer::stop() {
     if (listening != MHD_INVALID_SOCKET) close(listening);
 }
 
-bool HttpServer::beginRequest() {
+bool HttpServer::beginRequest(bool working) {
     const std::lock_guard<std::mutex> lock(requestsMutex);
     if (refusingRequests) return false;
     ++requestsInProgress;
+    if (working) ++requestsWorking;
     return true;
 }
 
-void HttpServer::endRequest() {
+bool HttpServer::beginWork() {
     const std::lock_guard<std::mutex> lock(requestsMutex);
-    if (--requestsInProgress == 0) requestsEnded.notify_all();
+    if (refusingRequests) return false;
+    ++requestsWorking;
+    return true;
+}
+
+void HttpServer::endRequest(bool working) {
+    const std::lock_guard<std::mutex> lock(requestsMutex);
+    --requestsInProgress;
+    if (working) --requestsWorking;
+    if (requestsInProgress == 0 || (working && requestsWorking == 0)) requestsEnded.notify_all();
 }
 
 std::string HttpServer::normalizePath(std::string path) {
@@ -118,14 +132,16 @@ MHD_Result HttpServer::accessHandlerCallback(void* cls, MHD_Connection* connecti
     const bool post = std::strcmp(method, MHD_HTTP_METHOD_POST) == 0;
 
     if (*conCls == nullptr) {
-        // MHD_NO closes the connection unanswered; here nothing has been done for the request yet.
-        if (!server.beginRequest()) return MHD_NO;
+        // MHD_NO closes the connection unanswered; here nothing has been done for the request yet. A POST is
+        // carried out once its body is in, any other request on this call.
+        if (!server.beginRequest(!post)) return MHD_NO;
         std::unique_ptr<ConnectionContext> created(new (std::nothrow) ConnectionContext());
         if (!created) {
-            server.endRequest();
+            server.endRequest(!post);
             return MHD_NO;
         }
         ConnectionContext& context = *created;
+        context.working = !post;
         *conCls = created.release();  // requestCompletedCallback frees it and ends the request
         if (post) {
             // The library makes a post processor only for form-encoded and multipart bodies.
@@ -149,6 +165,9 @@ MHD_Result HttpServer::accessHandlerCallback(void* cls, MHD_Connection* connecti
             *uploadDataSize = 0;
             return context.tooLarge ? MHD_NO : MHD_YES;  // MHD_NO closes the connection unanswered
         }
+        // A body that came in after stop() was done waiting for begun requests is refused unanswered.
+        if (!context.working && !server.beginWork()) return MHD_NO;
+        context.working = true;
         return server.answer(connection, url, context.body);
     }
     return reply(connection, MHD_HTTP_METHOD_NOT_ALLOWED, NOT_ALLOWED_TEXT);
@@ -175,9 +194,9 @@ void HttpServer::requestCompletedCallback(void* cls, MHD_Connection*, void** con
                                           MHD_RequestTerminationCode) noexcept {
     // Also called when the handler refused the request or the connection broke: every begun request ends.
     if (*conCls == nullptr) return;
-    delete static_cast<ConnectionContext*>(*conCls);
+    const std::unique_ptr<ConnectionContext> context(static_cast<ConnectionContext*>(*conCls));
     *conCls = nullptr;
-    static_cast<HttpServer*>(cls)->endRequest();
+    static_cast<HttpServer*>(cls)->endRequest(context->working);
 }
 
 void HttpServer::externalLoggerCallback(void*, const char* format, va_list ap) noexcept {

@@ -3,9 +3,9 @@
 #include <log4cplus/logger.h>
 #include <microhttpd.h>
 
+#include <condition_variable>
 #include <cstdarg>
 #include <cstddef>
-#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -26,8 +26,10 @@ public:
 
     // True once the daemon listens; nothing is logged, the caller reports a failure.
     bool start();
-    // Stops accepting connections, lets the requests already begun be answered (for at most the connection
-    // time-out), then closes every connection and waits for the library's threads; harmless when not running.
+    // Stops accepting connections and waits, for at most the connection time-out, for the requests already
+    // begun to be answered. Then a request not yet carried out is refused, while one being carried out is
+    // waited for without a bound until its answer is sent: its work may commit, so it must not go unanswered.
+    // Then closes every connection and waits for the library's threads; harmless when not running.
     void stop();
 
     // The reply text for one request text on a served path; called on many connection threads at once.
@@ -61,15 +63,21 @@ private:
                                          MHD_RequestTerminationCode code) noexcept;
     static void externalLoggerCallback(void* cls, const char* format, va_list ap) noexcept;
 
-    // False once stop() is done waiting: the request is then refused before it does anything.
-    bool beginRequest();
-    void endRequest();
+    // False once stop() is done waiting for begun requests: the request is then refused before it does
+    // anything. A request answered on its first call begins its work at once.
+    bool beginRequest(bool working);
+    // Before the request is carried out; false once refusing, under the same lock as the flag.
+    bool beginWork();
+    // At the completion notice, once per begun request.
+    void endRequest(bool working);
 
     MHD_Result answer(MHD_Connection* connection, const char* url, const std::string& text) const;
 
-    // Requests from their first handler call to their completion notice, which comes once the answer is sent.
+    // Requests from their first handler call to their completion notice, which comes once the answer is sent;
+    // of them, those being carried out, from the call that answers them.
     std::mutex requestsMutex;
     std::condition_variable requestsEnded;
     int requestsInProgress = 0;
+    int requestsWorking = 0;
     bool refusingRequests = false;
 };

@@ -1,0 +1,129 @@
+#include <sqlite3.h>
+
+#include <atomic>
+#include <thread>
+
+#include "tests/server/ServerProcess.h"
+
+// What a SIGTERM does to requests in flight: a request being carried out is answered, however long it takes;
+// one not yet carried out when the connection time-out has passed is refused before it does anything.
+namespace servertest {
+namespace {
+
+const std::string CHARGE = request("CHARGE_EXTEN", R"({"exten_array":["1"],"value":"1"})");
+const std::string STOPPED = "INFO  PelbrinSrv  - Server stopped\n";
+
+double totalCharge(const testsupport::TempDatabase& db) {
+    return std::stod(*db.queryOne("SELECT total_charge FROM exten WHERE id = 1"));
+}
+
+void awaitRecord(ServerProcess& process, const std::string& text) {
+    const auto end = std::chrono::steady_clock::now() + PATIENCE;
+    while (process.err().find(text) == std::string::npos && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_NE(std::string::npos, process.err().find(text)) << process.err();
+}
+
+// Sends the text's last bytes one at a time until the moment given, so the connection never idles into its
+// time-out, then the rest; the reply, empty when the server closed the connection unanswered.
+std::string sendSlowly(std::uint16_t port, const std::string& text,
+                       std::chrono::steady_clock::time_point done) {
+    Socket client;
+    if (!connectToServer(client, port)) return "not connected";
+    std::size_t sent = text.size() - 100;
+    ::send(client.fd, text.data(), sent, MSG_NOSIGNAL);
+    for (; sent + 1 < text.size() && std::chrono::steady_clock::now() < done; ++sent) {
+        std::this_thread::sleep_for(100ms);
+        ::send(client.fd, text.data() + sent, 1, MSG_NOSIGNAL);
+    }
+    ::send(client.fd, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
+    std::string reply;
+    char buffer[4096];
+    for (ssize_t n; (n = ::recv(client.fd, buffer, sizeof buffer, 0)) > 0;) reply.append(buffer, n);
+    return reply;
+}
+
+// Another connection holds the write lock longer than the connection time-out: the charge waiting on it when
+// the stop comes commits after the time-out, and its client gets the answer. A charge still being sent then
+// is refused unanswered when its body is in, and the stop still waits for the first.
+TEST(GracefulStop, AChargeWaitingOnTheWriteLockPastTheTimeOutIsAnswered) {
+    testsupport::TempDatabase db;
+    const auto server = startServer(db.path(), {"-u", "-k", "-l", "1", "-t", "2"});
+    sqlite3* handle = nullptr;
+    const int opened = sqlite3_open(db.path().c_str(), &handle);
+    const std::unique_ptr<sqlite3, decltype(&sqlite3_close)> other(handle, sqlite3_close);
+    ASSERT_EQ(SQLITE_OK, opened);
+    ASSERT_EQ(SQLITE_OK, sqlite3_exec(other.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr));
+
+    std::string answered;
+    std::thread waiting([&] { answered = server->call(CHARGE).outcome; });
+    awaitRecord(*server, R"(DEBUG Worker  - new request [1]:{"request":"CHARGE_EXTEN")");
+    // Its body ends after the stop has given up on begun requests (at most main's 1 s polling plus the 2 s
+    // time-out after the signal) and before the lock goes.
+    std::string late = "none";
+    std::thread slow([&] {
+        late = sendSlowly(server->port, post(FORM, "request=" + urlEncode(CHARGE)),
+                          std::chrono::steady_clock::now() + 4500ms);
+    });
+    server->signal(SIGTERM);
+    awaitRecord(*server, "INFO  PelbrinSrv  - Got signal 15: Terminated\n");
+    std::this_thread::sleep_for(5500ms);
+    EXPECT_EQ(SQLITE_OK, sqlite3_exec(other.get(), "ROLLBACK", nullptr, nullptr, nullptr));
+    waiting.join();
+    slow.join();
+
+    EXPECT_EQ("0 SUCCESS", answered);
+    EXPECT_EQ("", late);
+    EXPECT_EQ(0, server->exitStatus());
+    EXPECT_NE(std::string::npos, sourceless(server->err()).find(STOPPED));
+    EXPECT_EQ(13.5, totalCharge(db));
+}
+
+// A GET is carried out on its first call: a stop amid many, more clients than connections, waits for them.
+TEST(GracefulStop, ConcurrentChargesSentAsGetsBeforeAStopAreAllAnswered) {
+    testsupport::TempDatabase db;
+    const auto server = startServer(db.path(), {"-u", "-k", "-l", "2", "-c", "4"});
+    const std::string target = "/Pelbrin?request=" + urlEncode(CHARGE);
+    std::atomic<int> answered{0};
+    std::atomic<bool> ended{false};
+    std::vector<std::thread> clients;
+    for (int client = 0; client < 10; ++client)
+        clients.emplace_back([&] {
+            while (!ended) {
+                const std::string outcome = Reply(sendHttp(server->port, get(target)).body).outcome;
+                if (outcome.empty()) {  // refused at the limit, or stopping
+                    std::this_thread::sleep_for(1ms);
+                    continue;
+                }
+                EXPECT_EQ("0 SUCCESS", outcome);
+                ++answered;
+            }
+        });
+    while (answered < 30 && server->running()) std::this_thread::sleep_for(1ms);
+    server->signal(SIGTERM);
+    EXPECT_EQ(0, server->exitStatus());
+    ended = true;
+    for (auto& t : clients) t.join();
+    EXPECT_NE(std::string::npos, sourceless(server->err()).find(STOPPED));
+    // Every charge that was carried out was answered.
+    EXPECT_EQ(12.5 + answered, totalCharge(db));
+}
+
+// A POST without a form body is closed unanswered on its first call; it ends there, once, so a later stop
+// finds nothing in flight and does not sit out the 60 s time-out (the process must end within PATIENCE).
+TEST(GracefulStop, APostClosedUnansweredLeavesNothingForTheStopToWaitFor) {
+    testsupport::TempDatabase db;
+    const auto server = startServer(db.path(), {"-u", "-k", "-l", "2", "-t", "60"});
+    for (int i = 0; i < 3; ++i) EXPECT_EQ("", sendHttp(server->port, post("application/json", CHARGE)).raw);
+    EXPECT_EQ("0 SUCCESS", server->call(CHARGE).outcome);
+    server->signal(SIGTERM);
+    EXPECT_EQ(0, server->exitStatus());
+    const std::string refused = "ERROR HttpServer  - error creating post processor\n";
+    EXPECT_EQ("INFO  PelbrinSrv  - server started. Port: " + std::to_string(server->port) + "   ssl: OFF\n" +
+                  refused + refused + refused + "INFO  PelbrinSrv  - Got signal 15: Terminated\n" + STOPPED,
+              sourceless(server->err()));
+    EXPECT_EQ(13.5, totalCharge(db));
+}
+
+}  // namespace
+}  // namespace servertest
