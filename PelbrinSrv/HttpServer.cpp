@@ -53,7 +53,7 @@ MHD_Result reply(MHD_Connection* connection, unsigned status, const std::string&
 
 }  // namespace
 
-HttpServer::~HttpServer() = default;
+HttpServer::~HttpServer() { stop(); }
 
 bool HttpServer::start() {
     refusingRequests = false;

@@ -21,7 +21,8 @@ public:
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;
 
-    // Leaves the daemon alone: the owner calls stop() first.
+    // Stops a daemon still running, as the library's threads point at this object. A subclass whose
+    // processRequest() uses its own members calls stop() in its own destructor: here they are gone.
     virtual ~HttpServer();
 
     // True once the daemon listens; nothing is logged, the caller reports a failure.

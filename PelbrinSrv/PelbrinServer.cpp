@@ -33,7 +33,9 @@ PelbrinServer::PelbrinServer(const pa::ProgArgs& args)
     connectionTimeout = args.connectionTimeout;
 }
 
-PelbrinServer::~PelbrinServer() = default;
+// Stopped here, while the Worker lives: a request still being carried out uses it, and once this object is
+// gone processRequest() would be the base's pure virtual.
+PelbrinServer::~PelbrinServer() { stop(); }
 
 std::string PelbrinServer::processRequest(const std::string& body) const {
     if (body.empty()) {

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <thread>
 
+#include "PelbrinSrv/HttpServer.h"
 #include "tests/server/ServerProcess.h"
 
 // What a SIGTERM does to requests in flight: a request being carried out is answered, however long it takes;
@@ -123,6 +124,39 @@ TEST(GracefulStop, APostClosedUnansweredLeavesNothingForTheStopToWaitFor) {
                   refused + refused + refused + "INFO  PelbrinSrv  - Got signal 15: Terminated\n" + STOPPED,
               sourceless(server->err()));
     EXPECT_EQ(13.5, totalCharge(db));
+}
+
+// Answers every path with one text. It has nothing of its own that a request uses, so it may leave the stop
+// to the base's destructor.
+class FixedTextServer : public HttpServer {
+public:
+    FixedTextServer() {
+        connectionLimit = 4;
+        connectionTimeout = 1;
+    }
+    bool startOnFreePort() {
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            port = Socket().port;
+            if (start()) return true;
+        }
+        return false;
+    }
+    std::uint16_t listeningPort() const { return port; }
+    std::string processRequest(const std::string&) const override { return "fixed"; }
+    bool canHandleUrlPath(const std::string&) const override { return true; }
+};
+
+// The library's threads point at the server: one that goes away unstopped takes its daemon with it.
+TEST(GracefulStop, AServerGoingAwayUnstoppedStopsItsDaemon) {
+    std::uint16_t port = 0;
+    {
+        FixedTextServer server;
+        ASSERT_TRUE(server.startOnFreePort());
+        port = server.listeningPort();
+        EXPECT_EQ("fixed", sendHttp(port, get("/")).body);
+    }
+    const Socket client;
+    EXPECT_FALSE(connectToServer(client, port));
 }
 
 }  // namespace
