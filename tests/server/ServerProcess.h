@@ -39,7 +39,10 @@ struct HttpReply {
 
 inline bool connectToServer(const Socket& client, std::uint16_t port) {
     sockaddr_in address{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
-    return ::connect(client.fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    // Once the server has let the port go, a client bound to that very port would connect to itself and
+    // read back its own request, never closed.
+    return client.port != port &&
+           ::connect(client.fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
 }
 
 inline HttpReply sendHttp(std::uint16_t port, const std::string& text) {
