@@ -85,26 +85,8 @@ TEST(GracefulStop, ConcurrentChargesSentAsGetsBeforeAStopAreAllAnswered) {
     testsupport::TempDatabase db;
     const auto server = startServer(db.path(), {"-u", "-k", "-l", "2", "-c", "4"});
     const std::string target = "/Pelbrin?request=" + urlEncode(CHARGE);
-    std::atomic<int> answered{0};
-    std::atomic<bool> ended{false};
-    std::vector<std::thread> clients;
-    for (int client = 0; client < 10; ++client)
-        clients.emplace_back([&] {
-            while (!ended) {
-                const std::string outcome = Reply(sendHttp(server->port, get(target)).body).outcome;
-                if (outcome.empty()) {  // refused at the limit, or stopping
-                    std::this_thread::sleep_for(1ms);
-                    continue;
-                }
-                EXPECT_EQ("0 SUCCESS", outcome);
-                ++answered;
-            }
-        });
-    while (answered < 30 && server->running()) std::this_thread::sleep_for(1ms);
-    server->signal(SIGTERM);
-    EXPECT_EQ(0, server->exitStatus());
-    ended = true;
-    for (auto& t : clients) t.join();
+    const int answered = answeredAmidAStop(
+        *server, [&] { return Reply(sendHttp(server->port, get(target)).body).outcome; });
     EXPECT_NE(std::string::npos, sourceless(server->err()).find(STOPPED));
     // Every charge that was carried out was answered.
     EXPECT_EQ(12.5 + answered, totalCharge(db));

@@ -213,26 +213,7 @@ TEST(GracefulStop, ConcurrentChargesBegunBeforeAStopAreAllAnswered) {
     testsupport::TempDatabase db;
     const auto server = startServer(db.path(), {"-u", "-k", "-l", "2"});
     const std::string charge = request("CHARGE_EXTEN", R"({"exten_array":["1"],"value":"1"})");
-    std::atomic<int> answered{0};
-    std::atomic<bool> ended{false};
-    std::vector<std::thread> clients;
-    for (int client = 0; client < 10; ++client)
-        clients.emplace_back([&] {
-            while (!ended) {
-                const std::string outcome = server->call(charge).outcome;
-                if (outcome.empty()) {  // refused at the limit, or stopping
-                    std::this_thread::sleep_for(1ms);
-                    continue;
-                }
-                EXPECT_EQ("0 SUCCESS", outcome);
-                ++answered;
-            }
-        });
-    while (answered < 30 && server->running()) std::this_thread::sleep_for(1ms);
-    server->signal(SIGTERM);
-    EXPECT_EQ(0, server->exitStatus());
-    ended = true;
-    for (auto& t : clients) t.join();
+    const int answered = answeredAmidAStop(*server, [&] { return server->call(charge).outcome; });
     const std::string port = std::to_string(server->port);
     EXPECT_EQ("INFO  PelbrinSrv  - server started. Port: " + port +
                   "   ssl: OFF\nINFO  PelbrinSrv  - Got signal 15: Terminated\n"

@@ -5,10 +5,14 @@
 #include <grp.h>
 #include <sys/wait.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <regex>
+#include <thread>
+#include <vector>
 
 #include "tests/support/FakePeer.h"  // Socket, with the socket headers
 #include "tests/support/TempDatabase.h"
@@ -224,6 +228,33 @@ inline std::unique_ptr<ServerProcess> startServer(const std::string& database,
         }
     }
     throw std::runtime_error("the server never answered");
+}
+
+// Ten clients send charges without pause, over more places than the server has connections, until a SIGTERM
+// sent amid them has ended it with status 0; the number of charges answered SUCCESS. charge sends one and
+// gives its outcome, empty when the server refused or closed the connection.
+inline int answeredAmidAStop(ServerProcess& server, const std::function<std::string()>& charge) {
+    std::atomic<int> answered{0};
+    std::atomic<bool> ended{false};
+    std::vector<std::thread> clients;
+    for (int client = 0; client < 10; ++client)
+        clients.emplace_back([&] {
+            while (!ended) {
+                const std::string outcome = charge();
+                if (outcome.empty()) {  // refused at the limit, or stopping
+                    std::this_thread::sleep_for(1ms);
+                    continue;
+                }
+                EXPECT_EQ("0 SUCCESS", outcome);
+                ++answered;
+            }
+        });
+    while (answered < 30 && server.running()) std::this_thread::sleep_for(1ms);
+    server.signal(SIGTERM);
+    EXPECT_EQ(0, server.exitStatus());
+    ended = true;
+    for (auto& t : clients) t.join();
+    return answered;
 }
 
 // Every row of every table, so any stray write shows.
