@@ -37,7 +37,7 @@ struct ConnectionContext {
     std::string body;
     PostProcessorPtr postProcessor;
     bool tooLarge = false;
-    bool working = false;  // being carried out: counted until its answer is sent
+    bool working = false;  // carried out by the dispatcher: counted until its answer is sent
 };
 
 MHD_Result reply(MHD_Connection* connection, unsigned status, const std::string& text) {
@@ -78,14 +78,16 @@ void HttpServer::stop() {
     const MHD_socket listening = MHD_quiesce_daemon(daemon);
     {
         std::unique_lock<std::mutex> lock(requestsMutex);
-        requestsEnded.wait_for(lock, std::chrono::seconds(connectionTimeout),
-                               [this] { return requestsInProgress == 0; });
+        const auto timeout = std::chrono::seconds(connectionTimeout);
+        requestsEnded.wait_for(lock, timeout, [this] { return requestsInProgress == 0; });
         // Checked under the same lock as the counts: a request still being sent cannot begin its work after
         // this and be cut off halfway.
         refusingRequests = true;
-        // No bound: the work is bounded by the database's busy time-out and the manager's time-outs, and the
-        // sending of its answer by the connection time-out.
-        requestsEnded.wait(lock, [this] { return requestsWorking == 0; });
+        // No bound for work that may commit: it is bounded by the database's busy time-out and the manager's
+        // time-outs. The answers then get the connection time-out to be sent: a client reading a large one
+        // slowly must not hold the stop for as long as it likes.
+        requestsEnded.wait(lock, [this] { return requestsDispatching == 0; });
+        requestsEnded.wait_for(lock, timeout, [this] { return requestsWorking == 0; });
     }
     MHD_stop_daemon(daemon);
     daemon = nullptr;
@@ -93,11 +95,10 @@ void HttpServer::stop() {
     if (listening != MHD_INVALID_SOCKET) close(listening);
 }
 
-bool HttpServer::beginRequest(bool working) {
+bool HttpServer::beginRequest() {
     const std::lock_guard<std::mutex> lock(requestsMutex);
     if (refusingRequests) return false;
     ++requestsInProgress;
-    if (working) ++requestsWorking;
     return true;
 }
 
@@ -105,7 +106,13 @@ bool HttpServer::beginWork() {
     const std::lock_guard<std::mutex> lock(requestsMutex);
     if (refusingRequests) return false;
     ++requestsWorking;
+    ++requestsDispatching;
     return true;
+}
+
+void HttpServer::endDispatch() {
+    const std::lock_guard<std::mutex> lock(requestsMutex);
+    if (--requestsDispatching == 0) requestsEnded.notify_all();
 }
 
 void HttpServer::endRequest(bool working) {
@@ -113,6 +120,18 @@ void HttpServer::endRequest(bool working) {
     --requestsInProgress;
     if (working) --requestsWorking;
     if (requestsInProgress == 0 || (working && requestsWorking == 0)) requestsEnded.notify_all();
+}
+
+MHD_Result HttpServer::carryOut(MHD_Connection* connection, const char* url, const std::string& text,
+                                bool& working) {
+    // A request that gets this far after stop() was done waiting for begun requests is refused unanswered.
+    if (!working) {
+        if (!beginWork()) return MHD_NO;
+        working = true;
+    }
+    const MHD_Result queued = answer(connection, url, text);
+    endDispatch();
+    return queued;
 }
 
 std::string HttpServer::normalizePath(std::string path) {
@@ -132,16 +151,14 @@ MHD_Result HttpServer::accessHandlerCallback(void* cls, MHD_Connection* connecti
     const bool post = std::strcmp(method, MHD_HTTP_METHOD_POST) == 0;
 
     if (*conCls == nullptr) {
-        // MHD_NO closes the connection unanswered; here nothing has been done for the request yet. A POST is
-        // carried out once its body is in, any other request on this call.
-        if (!server.beginRequest(!post)) return MHD_NO;
+        // MHD_NO closes the connection unanswered; here nothing has been done for the request yet.
+        if (!server.beginRequest()) return MHD_NO;
         std::unique_ptr<ConnectionContext> created(new (std::nothrow) ConnectionContext());
         if (!created) {
-            server.endRequest(!post);
+            server.endRequest(false);
             return MHD_NO;
         }
         ConnectionContext& context = *created;
-        context.working = !post;
         *conCls = created.release();  // requestCompletedCallback frees it and ends the request
         if (post) {
             // The library makes a post processor only for form-encoded and multipart bodies.
@@ -154,21 +171,18 @@ MHD_Result HttpServer::accessHandlerCallback(void* cls, MHD_Connection* connecti
             return MHD_YES;
         }
     }
+    ConnectionContext& context = *static_cast<ConnectionContext*>(*conCls);
     if (std::strcmp(method, MHD_HTTP_METHOD_GET) == 0) {
         const char* value = MHD_lookup_connection_value(connection, MHD_GET_ARGUMENT_KIND, REQUEST_FIELD);
-        return server.answer(connection, url, value != nullptr ? value : "");
+        return server.carryOut(connection, url, value != nullptr ? value : "", context.working);
     }
     if (post) {
-        ConnectionContext& context = *static_cast<ConnectionContext*>(*conCls);
         if (*uploadDataSize != 0) {
             MHD_post_process(context.postProcessor.get(), uploadData, *uploadDataSize);
             *uploadDataSize = 0;
             return context.tooLarge ? MHD_NO : MHD_YES;  // MHD_NO closes the connection unanswered
         }
-        // A body that came in after stop() was done waiting for begun requests is refused unanswered.
-        if (!context.working && !server.beginWork()) return MHD_NO;
-        context.working = true;
-        return server.answer(connection, url, context.body);
+        return server.carryOut(connection, url, context.body, context.working);
     }
     return reply(connection, MHD_HTTP_METHOD_NOT_ALLOWED, NOT_ALLOWED_TEXT);
 }

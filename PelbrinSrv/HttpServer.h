@@ -28,9 +28,10 @@ public:
     // True once the daemon listens; nothing is logged, the caller reports a failure.
     bool start();
     // Stops accepting connections and waits, for at most the connection time-out, for the requests already
-    // begun to be answered. Then a request not yet carried out is refused, while one being carried out is
-    // waited for without a bound until its answer is sent: its work may commit, so it must not go unanswered.
-    // Then closes every connection and waits for the library's threads; harmless when not running.
+    // begun to be answered. Then a request not yet carried out is refused, while one in the dispatcher is
+    // waited for without a bound: its work may commit, so it must not go unanswered. The answers then get
+    // the connection time-out once more to be sent. Then closes every connection and waits for the
+    // library's threads; harmless when not running.
     void stop();
 
     // The reply text for one request text on a served path; called on many connection threads at once.
@@ -65,20 +66,24 @@ private:
     static void externalLoggerCallback(void* cls, const char* format, va_list ap) noexcept;
 
     // False once stop() is done waiting for begun requests: the request is then refused before it does
-    // anything. A request answered on its first call begins its work at once.
-    bool beginRequest(bool working);
-    // Before the request is carried out; false once refusing, under the same lock as the flag.
+    // anything.
+    bool beginRequest();
+    // Before the dispatcher runs the request; false once refusing, under the same lock as the flag.
     bool beginWork();
-    // At the completion notice, once per begun request.
+    void endDispatch();
+    // At the completion notice, once per begun request; working tells whether the dispatcher ran it.
     void endRequest(bool working);
 
+    // Runs the dispatcher on a request (working is its context's flag) and queues the answer.
+    MHD_Result carryOut(MHD_Connection* connection, const char* url, const std::string& text, bool& working);
     MHD_Result answer(MHD_Connection* connection, const char* url, const std::string& text) const;
 
     // Requests from their first handler call to their completion notice, which comes once the answer is sent;
-    // of them, those being carried out, from the call that answers them.
+    // of them, those the dispatcher has begun to carry out; of those, the ones still in the dispatcher.
     std::mutex requestsMutex;
     std::condition_variable requestsEnded;
     int requestsInProgress = 0;
     int requestsWorking = 0;
+    int requestsDispatching = 0;
     bool refusingRequests = false;
 };

@@ -108,6 +108,45 @@ TEST(GracefulStop, APostClosedUnansweredLeavesNothingForTheStopToWaitFor) {
     EXPECT_EQ(13.5, totalCharge(db));
 }
 
+// A client reading a large answer slowly, though never idle long enough to time out, is cut off once the
+// stop has waited for the work and the connection time-out has passed again: it cannot hold the stop for as
+// long as it likes.
+TEST(GracefulStop, AClientReadingALargeAnswerSlowlyDoesNotHoldTheStop) {
+    testsupport::TempDatabase db;
+    // Six thousand calls with a destination of 10 kB each: an answer of about 50 MB.
+    db.exec(
+        "WITH RECURSIVE n(i) AS (SELECT 1001 UNION ALL SELECT i + 1 FROM n WHERE i < 6000) "
+        "INSERT INTO cdr (AcctId, src, dst, start) SELECT i, '101', printf('%010000d', i), "
+        "'2016-01-01 00:00:00' FROM n");
+    // A reader this slow is taken for idle at a time-out of 2 s: the library's sends come in bursts.
+    const auto server = startServer(db.path(), {"-u", "-k", "-l", "2", "-t", "5"});
+    const Socket client;
+    ASSERT_TRUE(connectToServer(client, server->port));
+    const std::string listing =
+        get("/Pelbrin?request=" + urlEncode(request("GET_CALL_LOGS", R"({"from_date":"2016-01-01 00:00"})")));
+    ::send(client.fd, listing.data(), listing.size(), MSG_NOSIGNAL);
+    std::atomic<std::size_t> received{0};
+    std::atomic<bool> ended{false};
+    // 64 kB every 100 ms: the whole answer would take more than a minute.
+    std::thread reader([&] {
+        char buffer[65536];
+        for (ssize_t n; !ended && (n = ::recv(client.fd, buffer, sizeof buffer, 0)) > 0;) {
+            received += static_cast<std::size_t>(n);
+            std::this_thread::sleep_for(100ms);
+        }
+    });
+    for (auto end = std::chrono::steady_clock::now() + PATIENCE;
+         received == 0 && std::chrono::steady_clock::now() < end;)
+        std::this_thread::sleep_for(10ms);
+    server->signal(SIGTERM);
+    EXPECT_EQ(0, server->exitStatus());  // -1 when it still runs after PATIENCE; at most 1 + 5 + 5 s here
+    ended = true;
+    reader.join();
+    EXPECT_GT(received, 0u);
+    EXPECT_LT(received, 50000000u);
+    EXPECT_NE(std::string::npos, sourceless(server->err()).find(STOPPED));
+}
+
 // Answers every path with one text. It has nothing of its own that a request uses, so it may leave the stop
 // to the base's destructor.
 class FixedTextServer : public HttpServer {
