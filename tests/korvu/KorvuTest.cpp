@@ -1,13 +1,11 @@
 #include <gtest/gtest.h>
 #include <log4cplus/logger.h>
-#include <sqlite3.h>
 
 #include <chrono>
 #include <functional>
 #include <future>
 #include <limits>
 #include <list>
-#include <memory>
 #include <random>
 #include <string>
 #include <thread>
@@ -304,22 +302,8 @@ TEST_F(KorvuTest, ConcurrentClearOfAnInfiniteTotalDoesNotHideAnOverflow) {
     database.exec(
         "UPDATE exten SET total_charge = 9e999 WHERE id = 1; UPDATE exten SET total_charge = 1.7e308 WHERE "
         "id = 2");
-    sqlite3* handle = nullptr;
-    const int opened = sqlite3_open_v2(database.path().c_str(), &handle, SQLITE_OPEN_READWRITE, nullptr);
-    const std::unique_ptr<sqlite3, decltype(&sqlite3_close)> other(handle, sqlite3_close);
-    ASSERT_EQ(SQLITE_OK, opened);
-    ASSERT_EQ(SQLITE_OK, sqlite3_busy_timeout(handle, 30000));  // the charge may hold a read lock a moment
-    const auto exec = [handle](const char* sql, testsupport::Rows* rows = nullptr) {
-        const auto addRow = [](void* out, int count, char** values, char**) {
-            testsupport::Row& row = static_cast<testsupport::Rows*>(out)->emplace_back();
-            for (int i = 0; i < count; ++i)
-                row.push_back(values[i] ? std::optional<std::string>(values[i]) : std::nullopt);
-            return 0;
-        };
-        ASSERT_EQ(SQLITE_OK, sqlite3_exec(handle, sql, rows ? +addRow : nullptr, rows, nullptr))
-            << sqlite3_errmsg(handle);
-    };
-    exec("BEGIN IMMEDIATE");
+    const testsupport::Connection other(database.path());
+    other.exec("BEGIN IMMEDIATE");
     auto charge = std::async(std::launch::async, [&] {
         testsupport::expectError<korvu::KorvuException>(4, "value is out of range", [&] {
             korvu.chargeExten(kAdmin, {1, 2}, 1.0e308);
@@ -329,10 +313,10 @@ TEST_F(KorvuTest, ConcurrentClearOfAnInfiniteTotalDoesNotHideAnOverflow) {
     // holds the lock is caught. Sound code is refused however long this is: the charge then reads
     // either after the clear or inside its own transaction.
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    exec("update exten set total_charge = 0, balance = 0, last_mod = CURRENT_TIMESTAMP where id IN (1)");
-    testsupport::Rows cleared;
-    exec(kTables.c_str(), &cleared);
-    exec("COMMIT");
+    other.exec(
+        "update exten set total_charge = 0, balance = 0, last_mod = CURRENT_TIMESTAMP where id IN (1)");
+    const testsupport::Rows cleared = other.exec(kTables);
+    other.exec("COMMIT");
     charge.get();
     EXPECT_EQ(flat(cleared, [](const auto& cell) { return cell.value_or("~"); }), q(kTables));
     EXPECT_EQ("1|0.0|0.0;2|1.7e+308|20.0;",

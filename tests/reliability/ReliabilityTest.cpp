@@ -1,4 +1,3 @@
-#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <atomic>
@@ -175,15 +174,12 @@ TEST(DatabaseFaults, EachIsReportedAndTheNextRequestServed) {
     EXPECT_EQ("1 SQL Error  8: attempt to write a readonly database", server->call(SET_USD).outcome);
     EXPECT_EQ("0 SUCCESS", server->call(SETTINGS).outcome);
     ASSERT_EQ(0, ::chmod(db.path().c_str(), 0666));
-    sqlite3* other = nullptr;
-    const int opened = sqlite3_open(db.path().c_str(), &other);
-    const std::unique_ptr<sqlite3, decltype(&sqlite3_close)> owner(other, sqlite3_close);
-    ASSERT_EQ(SQLITE_OK, opened);
-    ASSERT_EQ(SQLITE_OK, sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr));
+    const testsupport::Connection other(db.path());
+    other.exec("BEGIN IMMEDIATE");
     EXPECT_EQ("0 SUCCESS", server->call(SETTINGS).outcome);  // readers pass the other's reserved lock
     // The lock outlasts the server's busy time-out of 30 s, so this answer takes that long.
     EXPECT_EQ("1 SQL Error  5: database is locked", server->call(SET_USD).outcome);
-    ASSERT_EQ(SQLITE_OK, sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr));
+    other.exec("ROLLBACK");
     EXPECT_EQ(before, dump(db));
     EXPECT_EQ("0 SUCCESS", server->call(SET_USD).outcome);
     EXPECT_EQ("USD", *db.queryOne("SELECT settings_value FROM settings WHERE settings_key = 'CURRENCY'"));

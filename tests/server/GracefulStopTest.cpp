@@ -1,5 +1,3 @@
-#include <sqlite3.h>
-
 #include <atomic>
 #include <thread>
 
@@ -16,13 +14,6 @@ const std::string STOPPED = "INFO  PelbrinSrv  - Server stopped\n";
 
 double totalCharge(const testsupport::TempDatabase& db) {
     return std::stod(*db.queryOne("SELECT total_charge FROM exten WHERE id = 1"));
-}
-
-void awaitRecord(ServerProcess& process, const std::string& text) {
-    const auto end = std::chrono::steady_clock::now() + PATIENCE;
-    while (process.err().find(text) == std::string::npos && std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(10ms);
-    ASSERT_NE(std::string::npos, process.err().find(text)) << process.err();
 }
 
 // Sends the text's last bytes one at a time until the moment given, so the connection never idles into its
@@ -50,15 +41,13 @@ std::string sendSlowly(std::uint16_t port, const std::string& text,
 TEST(GracefulStop, AChargeWaitingOnTheWriteLockPastTheTimeOutIsAnswered) {
     testsupport::TempDatabase db;
     const auto server = startServer(db.path(), {"-u", "-k", "-l", "1", "-t", "2"});
-    sqlite3* handle = nullptr;
-    const int opened = sqlite3_open(db.path().c_str(), &handle);
-    const std::unique_ptr<sqlite3, decltype(&sqlite3_close)> other(handle, sqlite3_close);
-    ASSERT_EQ(SQLITE_OK, opened);
-    ASSERT_EQ(SQLITE_OK, sqlite3_exec(other.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr));
+    const testsupport::Connection other(db.path());
+    other.exec("BEGIN IMMEDIATE");
 
     std::string answered;
     std::thread waiting([&] { answered = server->call(CHARGE).outcome; });
-    awaitRecord(*server, R"(DEBUG Worker  - new request [1]:{"request":"CHARGE_EXTEN")");
+    ASSERT_TRUE(waitForRecord(*server, R"(DEBUG Worker  - new request [1]:{"request":"CHARGE_EXTEN")"))
+        << server->err();
     // Its body ends after the stop has given up on begun requests (at most main's 1 s polling plus the 2 s
     // time-out after the signal) and before the lock goes.
     std::string late = "none";
@@ -67,9 +56,9 @@ TEST(GracefulStop, AChargeWaitingOnTheWriteLockPastTheTimeOutIsAnswered) {
                           std::chrono::steady_clock::now() + 4500ms);
     });
     server->signal(SIGTERM);
-    awaitRecord(*server, "INFO  PelbrinSrv  - Got signal 15: Terminated\n");
+    ASSERT_TRUE(waitForRecord(*server, "INFO  PelbrinSrv  - Got signal 15: Terminated\n")) << server->err();
     std::this_thread::sleep_for(5500ms);
-    EXPECT_EQ(SQLITE_OK, sqlite3_exec(other.get(), "ROLLBACK", nullptr, nullptr, nullptr));
+    other.exec("ROLLBACK");
     waiting.join();
     slow.join();
 

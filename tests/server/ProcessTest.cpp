@@ -22,12 +22,6 @@ const char HELP[] =
 
 const std::string CONSOLE = "Logging to console enabled\n";
 
-void waitForRecord(ServerProcess& process, const std::string& text) {
-    const auto end = std::chrono::steady_clock::now() + PATIENCE;
-    while (process.err().find(text) == std::string::npos && std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(10ms);
-}
-
 // The one process this test has started and not yet reaped: the server.
 pid_t onlyChild() {
     std::istringstream children(

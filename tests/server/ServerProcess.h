@@ -208,6 +208,14 @@ private:
     bool ended = false;
 };
 
+// Waits at most PATIENCE for the text to appear in the server's standard error; whether it did.
+inline bool waitForRecord(ServerProcess& process, const std::string& text) {
+    const auto end = std::chrono::steady_clock::now() + PATIENCE;
+    while (process.err().find(text) == std::string::npos && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(10ms);
+    return process.err().find(text) != std::string::npos;
+}
+
 // Adds "-d <database> -p <port>" and waits for the banner; tries another port when one was taken.
 inline std::unique_ptr<ServerProcess> startServer(const std::string& database,
                                                   std::vector<std::string> arguments,

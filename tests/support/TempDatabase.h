@@ -24,6 +24,41 @@ inline std::string readFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// One open connection to a database file, for a test that must hold a transaction (and its lock) across
+// statements. SQL failures throw std::runtime_error with SQLite's message.
+class Connection {
+public:
+    explicit Connection(const std::string& path, int flags = SQLITE_OPEN_READWRITE)
+        : mHandle(nullptr, sqlite3_close) {
+        sqlite3* handle = nullptr;
+        const int opened = sqlite3_open_v2(path.c_str(), &handle, flags, nullptr);
+        mHandle.reset(handle);
+        // Waits out locks the code under test holds for a moment.
+        if (opened != SQLITE_OK || sqlite3_busy_timeout(handle, 30000) != SQLITE_OK) fail("open " + path);
+    }
+
+    // Runs every statement of the text and returns the rows they give; a value's text ends at a NUL it holds.
+    Rows exec(const std::string& sql) const {
+        const auto addRow = [](void* rows, int count, char** values, char**) {
+            Row& row = static_cast<Rows*>(rows)->emplace_back();
+            for (int i = 0; i < count; ++i)
+                row.push_back(values[i] ? std::optional<std::string>(values[i]) : std::nullopt);
+            return 0;
+        };
+        Rows rows;
+        if (sqlite3_exec(mHandle.get(), sql.c_str(), addRow, &rows, nullptr) != SQLITE_OK) fail(sql);
+        return rows;
+    }
+
+private:
+    [[noreturn]] void fail(const std::string& what) const {
+        throw std::runtime_error("SQL failed: " + std::string(sqlite3_errmsg(mHandle.get())) +
+                                 " in: " + what);
+    }
+
+    std::unique_ptr<sqlite3, decltype(&sqlite3_close)> mHandle;
+};
+
 // A database file of its own in the directory (ending in "/"), built from the exchange's schema (and by
 // default the seed rows), removed on destruction. Each call opens a connection of its own, so the code under
 // test never shares one; SQL failures throw std::runtime_error with SQLite's message.
@@ -43,31 +78,12 @@ public:
     TempDatabase& operator=(const TempDatabase&) = delete;
 
     const std::string& path() const { return mPath; }
-    void exec(const std::string& sql) const { run(sql, SQLITE_OPEN_READWRITE); }  // one or more statements
-    Rows query(const std::string& sql) const { return run(sql, SQLITE_OPEN_READONLY); }
+    void exec(const std::string& sql) const { Connection(mPath).exec(sql); }  // one or more statements
+    Rows query(const std::string& sql) const { return Connection(mPath, SQLITE_OPEN_READONLY).exec(sql); }
     // First column of the first row; throws std::out_of_range when there is none.
     std::optional<std::string> queryOne(const std::string& sql) const { return query(sql).at(0).at(0); }
 
 private:
-    // Runs every statement of the text, waiting out locks the code under test holds for a moment, and returns
-    // the rows they give; a value's text ends at a NUL it holds.
-    Rows run(const std::string& sql, int flags) const {
-        sqlite3* handle = nullptr;
-        const int opened = sqlite3_open_v2(mPath.c_str(), &handle, flags, nullptr);
-        const std::unique_ptr<sqlite3, decltype(&sqlite3_close)> connection(handle, sqlite3_close);
-        const auto addRow = [](void* rows, int count, char** values, char**) {
-            Row& row = static_cast<Rows*>(rows)->emplace_back();
-            for (int i = 0; i < count; ++i)
-                row.push_back(values[i] ? std::optional<std::string>(values[i]) : std::nullopt);
-            return 0;
-        };
-        Rows rows;
-        if (opened != SQLITE_OK || sqlite3_busy_timeout(handle, 30000) != SQLITE_OK ||
-            sqlite3_exec(handle, sql.c_str(), addRow, &rows, nullptr) != SQLITE_OK)
-            throw std::runtime_error("SQL failed: " + std::string(sqlite3_errmsg(handle)) + " in: " + sql);
-        return rows;
-    }
-
     std::string mPath;
 };
 
