@@ -88,8 +88,7 @@ void parseSteps(const std::string& text, RequestData& rd, bool& methodTaken) {
     if (!root) {
         throw JSONException("Cannot parse JSON: " + unparsedRest(text.c_str(), parseEnd));
     }
-    refuseCutStringsOrThrow(text.c_str(),
-                            parseEnd != nullptr ? parseEnd : text.c_str() + std::strlen(text.c_str()));
+    refuseCutStringsOrThrow(text.c_str(), parseEnd);  // cJSON sets the end of the value on success
 
     const cJSON* const request = memberOf(root.get(), ITEM_REQUEST);
     if (!cJSON_IsString(request)) {
